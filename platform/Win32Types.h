@@ -30,6 +30,14 @@ using HANDLE = void *;
 struct HWND__;
 using HWND = HWND__ *;
 
+// Modules and resources (the program's own executable is the only module).
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__ *;
+using HMODULE = HINSTANCE;
+struct HRSRC__;
+using HRSRC = HRSRC__ *;
+using HGLOBAL = void *;
+
 // Wide string: UTF-16 code units, as the program's texts are defined.
 using wstring16 = std::u16string;
 
@@ -85,6 +93,10 @@ constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_INVALID_FLAGS = 1004;
+constexpr DWORD ERROR_RESOURCE_DATA_NOT_FOUND = 1812;
+constexpr DWORD ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
+constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
 constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
