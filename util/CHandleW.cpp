@@ -1,0 +1,7 @@
+#include "util/CHandleW.h"
+
+namespace KorrinControlsEx {
+
+CHandleW::~CHandleW() = default;
+
+} // namespace KorrinControlsEx
