@@ -1,0 +1,3 @@
+#include "catalogue/xml/XmlTextOptions.h"
+
+const XmlTextOptions DefaultXmlTextOptions = {true, &DefaultXmlEntities};
