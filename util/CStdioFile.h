@@ -59,15 +59,14 @@ protected:
     // Reads one byte; -1 at end of file. Raises on a read error.
     int ReadByte();
     [[noreturn]] void Raise(CFileException::Cause cause, int osError) const;
+    // Between a write and a read (and back) the stream must be repositioned.
+    void PrepareRead();
+    void PrepareWrite();
 
     std::FILE *m_pStream = nullptr;
     bool m_bTextMode = false;
     bool m_bLastWasWrite = false;
     wstring16 m_strFileName;
-
-private:
-    void PrepareRead();
-    void PrepareWrite();
 };
 
 } // namespace KorrinUtilsFuns

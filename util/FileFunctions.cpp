@@ -1,0 +1,145 @@
+#include "util/FileFunctions.h"
+
+#include "platform/FileSystem.h"
+#include "platform/Resource.h"
+#include "platform/WideString.h"
+#include "util/CStdioFileEx.h"
+
+#include <new>
+#include <vector>
+
+namespace KorrinUtilsFuns {
+
+bool ReadTextFile(const wstring16 &path, wstring16 &text, int codePage)
+{
+    CStdioFileEx file;
+    file.SetCodePage(codePage);
+    if (!file.Open(path, CStdioFile::typeText))
+        return true;
+    const std::size_t before = text.size();
+    try {
+        wstring16 line;
+        while (file.ReadString(line)) {
+            text += line;
+            text += u"\r\n";
+        }
+        file.Close();
+    } catch (const CFileException &) {
+        // Half a file read as if it were whole would be worse than none.
+        text.resize(before);
+        file.Abort();
+        return false;
+    } catch (const std::bad_alloc &) {
+        text.resize(before);
+        file.Abort();
+        return false;
+    }
+    return true;
+}
+
+void WriteTextFile(const wstring16 &path, const wstring16 &text, bool unicode, bool append)
+{
+    UINT flags = CStdioFile::modeCreate | CStdioFile::typeText | CStdioFile::modeWrite;
+    if (append)
+        flags |= CStdioFile::modeNoTruncate;
+    if (unicode)
+        flags |= CStdioFileEx::modeUnicodeWrite;
+    CStdioFileEx file;
+    if (!file.Open(path, flags))
+        return;
+    try {
+        if (append)
+            file.SeekToEnd();
+        file.WriteString(text);
+        file.Close();
+    } catch (const CFileException &) {
+        file.Abort();
+    }
+}
+
+bool ExtractResourceToFile(HMODULE module, UINT resourceId, const wstring16 &resourceType, const wstring16 &path)
+{
+    if (resourceId == 0 || resourceId > 0xFFFF)
+        return false;
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(static_cast<WORD>(resourceId)), resourceType.c_str());
+    if (!resource)
+        return false;
+    HGLOBAL loaded = LoadResource(module, resource);
+    if (!loaded)
+        return false;
+    const void *data = LockResource(loaded);
+    if (!data)
+        return false;
+    const DWORD size = SizeofResource(module, resource);
+    CStdioFile file;
+    if (!file.Open(path, CStdioFile::modeCreate | CStdioFile::modeReadWrite))
+        return false;
+    try {
+        file.Write(data, size);
+        file.Close();
+    } catch (const CFileException &) {
+        // A catalogue cut short by a full disk must not pass for the template.
+        file.Abort();
+        return false;
+    }
+    return true;
+}
+
+bool IsFolder(const wstring16 &path) { return PathIsDirectoryW(path.c_str()) != FALSE; }
+
+bool FileExists(const wstring16 &path) { return PathFileExistsW(path.c_str()) != FALSE; }
+
+void DeleteFileForced(const wstring16 &path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    DeleteFileW(path.c_str());
+}
+
+bool CreateFolderPath(const wstring16 &path)
+{
+    const auto isFolder = [](const wstring16 &p) {
+        const DWORD attributes = GetFileAttributesW(p.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    if (path.empty())
+        return false;
+    if (isFolder(path))
+        return true;
+    std::vector<wstring16> levels;
+    for (std::size_t i = 0; i < path.size(); ++i)
+        if (path[i] == u'/')
+            levels.push_back(path.substr(0, i));
+    levels.push_back(path);
+    // The root (an empty prefix) stands where a drive stood and is never created;
+    // a relative path's first folder is a folder like any other.
+    for (const wstring16 &level : levels) {
+        if (level.empty())
+            continue;
+        if (CreateDirectoryW(level.c_str(), nullptr))
+            SetFileAttributesW(level.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    return isFolder(path);
+}
+
+wstring16 GetShortFolder(const wstring16 &path)
+{
+    const DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (needed == 0)
+        return {};
+    wstring16 buffer(needed, u'\0');
+    const DWORD length = GetShortPathNameW(path.c_str(), buffer.data(), needed);
+    buffer.resize(length < needed ? length : 0);
+    const wstring16 trimmed = WideString::Trim(buffer);
+    const auto slash = trimmed.rfind(u'/');
+    return slash == wstring16::npos ? wstring16() : trimmed.substr(0, slash + 1);
+}
+
+wstring16 GetFileNamePart(const wstring16 &path)
+{
+    const auto slash = path.rfind(u'/');
+    return slash == wstring16::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace KorrinUtilsFuns
