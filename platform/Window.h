@@ -13,6 +13,7 @@
 #include "platform/Win32Types.h"
 
 #include <functional>
+#include <memory>
 
 using WindowHandler = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 
@@ -26,6 +27,10 @@ BOOL IsWindow(HWND window);
 BOOL IsWindowVisible(HWND window);
 BOOL ShowWindow(HWND window, int command);
 HWND GetParent(HWND window);
+// The thread that owns the window (0 when it is not a window).
+DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
+// Changes the title FindWindowExW matches (and the bound widget's title).
+BOOL SetWindowTextW(HWND window, LPCWSTR text);
 
 // First child of parent (null: top-level windows) of the class after childAfter,
 // in creation order. className and windowName may be null (match any).
@@ -33,6 +38,12 @@ HWND FindWindowExW(HWND parent, HWND childAfter, LPCWSTR className, LPCWSTR wind
 
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Runs call on the window's owner thread with SendMessageW's semantics (directly
+// on that thread, else queued while the caller waits) and returns its result;
+// 0 without running it once the window is gone or its destruction has started.
+// For objects whose every operation may be called from any thread.
+LRESULT InvokeOnWindowThread(HWND window, const std::function<LRESULT()> &call);
 
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc);
@@ -42,8 +53,30 @@ BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey);
 BOOL UnregisterHotKey(HWND window, int id);
 
 BOOL GetCursorPos(POINT *point);
+// A window without a bound widget of its own shares the client area of its
+// nearest ancestor that has one; with none at all its client origin is 0,0.
 BOOL ScreenToClient(HWND window, POINT *point);
 BOOL ClientToScreen(HWND window, POINT *point);
+
+// Tests replace the cursor position; an empty function restores the backend's.
+void SetCursorPosSource(std::function<bool(POINT *)> source);
+
+// Geometry and visibility of a window from a backend (a Qt widget). Every call
+// comes on the window's owner thread.
+class WindowSurface {
+public:
+    virtual ~WindowSurface() = default;
+    // Screen position of the client area's top-left corner.
+    virtual POINT ClientOrigin() = 0;
+    // Applies a ShowWindow command.
+    virtual void Show(int command) = 0;
+    virtual void SetText(const wstring16 &text) = 0;
+};
+
+// Binds (or with null unbinds) the surface of a window. While bound, ShowWindow
+// goes to it and the backend reports visibility with SetWindowVisibleFlag.
+BOOL BindWindowSurface(HWND window, std::shared_ptr<WindowSurface> surface);
+void SetWindowVisibleFlag(HWND window, bool visible);
 
 // Runs the calling thread's queued sends, posts and timers that are due; returns
 // how many it ran. Threads without Qt pump with this; Qt's event loop pumps the UI thread.
