@@ -265,11 +265,13 @@ DWORD CTaskClass::RunTask(LPVOID param)
     if (!record)
         return 0;
     CTaskClass *owner = record->owner;
-    bool cancelled = record->cancelled;
+    bool cancelled = false;
     if (owner) {
         EnterCriticalSection(&owner->lock);
         cancelled = record->cancelled;
         LeaveCriticalSection(&owner->lock);
+    } else {
+        cancelled = record->cancelled;
     }
     if (cancelled || !record->window)
         return 0;

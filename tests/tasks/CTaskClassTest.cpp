@@ -321,14 +321,17 @@ TEST(CTaskClass, DifferentRecordsRunSideBySide)
 
 TEST(CTaskClass, TwoHundredRecordsDueAtOnceAllRunOnceAndAreFreed)
 {
-    FakeClock clock(4000);
+    FakeClock clock(3999);
     OwnedWindow window;
     CTaskClass scheduler;
     auto probe = std::make_shared<Probe>();
     std::weak_ptr<Probe> held = probe;
     for (int i = 0; i < 200; ++i)
-        ASSERT_TRUE(scheduler.AddTask(MakeRecord(i, 4000 - i % 3, window.Handle(), probe)));
+        ASSERT_TRUE(scheduler.AddTask(MakeRecord(i, 4000 + i % 3, window.Handle(), probe)));
     EXPECT_EQ(scheduler.GetCount(), 200);
+    EXPECT_EQ(scheduler.GetPending(), 200);
+    clock.Set(4002);
+    Nudge(scheduler);
     ASSERT_TRUE(WaitUntil([&] { return scheduler.GetCount() == 0; }, 30s));
     EXPECT_EQ(probe->runs.load(), 200);
     EXPECT_EQ(scheduler.GetPending(), 0);
