@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -34,7 +35,23 @@ void CCatalogue::SetProcessEnd(ProcessEnd end)
     g_processEnd = std::move(end);
 }
 
-CCatalogue::CCatalogue() : m_root(std::make_unique<XmlNode>()) { }
+CCatalogue::CCatalogue() : m_root(std::make_shared<XmlNode>()) { }
+
+std::shared_ptr<const XmlNode> CCatalogue::Snapshot() const
+{
+    std::lock_guard<std::mutex> lock(m_rootLock);
+    return m_root;
+}
+
+void CCatalogue::Replace(std::shared_ptr<const XmlNode> root)
+{
+    std::shared_ptr<const XmlNode> old;
+    {
+        std::lock_guard<std::mutex> lock(m_rootLock);
+        old = std::exchange(m_root, std::move(root));
+    }
+    // The old tree is freed here, outside the lock, unless a snapshot still holds it.
+}
 
 bool CCatalogue::Fail(const wstring16 &message)
 {
@@ -59,15 +76,15 @@ bool CCatalogue::ParseCatalogue()
     bool read = KorrinUtilsFuns::ReadTextFile(m_strPath, text, CP_UTF8);
 
     // A fresh root each time: nothing of the old tree, not even its name, survives a reload.
-    auto root = std::make_unique<XmlNode>();
+    auto root = std::make_shared<XmlNode>();
     XmlParseOptions options;
     options.tolerant = true;
     options.trim = false;
     if (!read || root->Load(text, 0, options) == XmlNoPosition) {
-        m_root = std::make_unique<XmlNode>();
+        Replace(std::make_shared<XmlNode>());
         return Fail(u"配置文件格式被破坏：" + m_strPath);
     }
-    m_root = std::move(root);
+    Replace(std::move(root));
     return true;
 }
 

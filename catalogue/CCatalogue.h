@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -28,8 +29,12 @@ public:
 
     void SetPath(const wstring16 &path) { m_strPath = path; }
     const wstring16 &Path() const { return m_strPath; }
-    // The root element after a successful load; an empty node before.
+    // The root element after a successful load; an empty node before. For the
+    // thread that loads; the reference dies with the next load.
     const XmlNode &Root() const { return *m_root; }
+    // The current tree, kept alive for the holder even when another thread
+    // loads a new catalogue meanwhile (a run thread reading its action).
+    std::shared_ptr<const XmlNode> Snapshot() const;
 
     // The root's direct `item` children, in document order.
     static std::vector<XmlNode *> Sites(const XmlNode &root);
@@ -48,6 +53,9 @@ public:
 private:
     bool Fail(const wstring16 &message);
 
-    std::unique_ptr<XmlNode> m_root;
+    void Replace(std::shared_ptr<const XmlNode> root);
+
+    mutable std::mutex m_rootLock;
+    std::shared_ptr<const XmlNode> m_root;
     wstring16 m_strPath;
 };

@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -332,6 +334,41 @@ TEST_F(CatalogueTest, ThousandsOfSitesAndActions)
     EXPECT_EQ(a.desc, u"<9999>");
     EXPECT_EQ(a.px1, 4);
     EXPECT_EQ(a.body, u"run(4) ]] <");
+}
+
+TEST_F(CatalogueTest, SnapshotOutlivesReloadOnAnotherThread)
+{
+    WriteBytes(dir / "one.xml",
+        "<game><item><event><action id=\"x\" px1=\"1\"><![CDATA[DoClick]]></action></event></item></game>");
+    WriteBytes(dir / "two.xml",
+        "<game><item><event><action id=\"x\" px1=\"2\"><![CDATA[DoDraw]]></action></event></item></game>");
+    CCatalogue catalogue;
+    ASSERT_TRUE(Load(catalogue, dir / "one.xml"));
+    std::atomic<bool> stop {false};
+    std::atomic<int> reads {0};
+    std::atomic<int> wrong {0};
+    std::thread reader([&] {
+        while (!stop.load()) {
+            std::shared_ptr<const XmlNode> root = catalogue.Snapshot();
+            const XmlNode *site = CCatalogue::Site(*root, 0);
+            const XmlNode *action = site ? CCatalogue::ActionById(*site, u"x") : nullptr;
+            if (!action) {
+                ++wrong;
+                continue;
+            }
+            CatalogueAction a = CatalogueAction::Read(*action);
+            // A snapshot is always one whole file, never a mix of two.
+            if (!((a.px1 == 1 && a.body == u"DoClick") || (a.px1 == 2 && a.body == u"DoDraw")))
+                ++wrong;
+            ++reads;
+        }
+    });
+    for (int i = 0; i < 300 || reads.load() < 100; ++i)
+        ASSERT_TRUE(Load(catalogue, dir / (i % 2 ? "one.xml" : "two.xml")));
+    stop = true;
+    reader.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST(CatalogueProcess, MissingCatalogueExitsWithCodeOne)
