@@ -1,0 +1,101 @@
+#include "platform/FileSystem.h"
+#include "platform/Threading.h"
+#include "tests/common/TempDir.h"
+#include "tests/util/TestBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using TestBytes::Wide;
+
+TEST(FileSystem, ExistenceAndFolders)
+{
+    TempDir dir;
+    TestBytes::Write(dir / "file.txt", "x");
+    const auto file = Wide(dir / "file.txt");
+    const auto folder = Wide(dir.Path());
+    const auto missing = Wide(dir / "missing");
+    EXPECT_TRUE(PathFileExistsW(file.c_str()));
+    EXPECT_TRUE(PathFileExistsW(folder.c_str()));
+    EXPECT_FALSE(PathFileExistsW(missing.c_str()));
+    EXPECT_FALSE(PathFileExistsW(u""));
+    EXPECT_FALSE(PathFileExistsW(nullptr));
+    EXPECT_FALSE(PathIsDirectoryW(file.c_str()));
+    EXPECT_TRUE(PathIsDirectoryW(folder.c_str()));
+    EXPECT_FALSE(PathIsDirectoryW(missing.c_str()));
+}
+
+TEST(FileSystem, CreateDirectoryReportsWhy)
+{
+    TempDir dir;
+    const auto made = Wide(dir / "made");
+    EXPECT_TRUE(CreateDirectoryW(made.c_str(), nullptr));
+    EXPECT_TRUE(PathIsDirectoryW(made.c_str()));
+    EXPECT_FALSE(CreateDirectoryW(made.c_str(), nullptr));
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, GetLastError());
+    const auto orphan = Wide(dir / "no" / "parent");
+    EXPECT_FALSE(CreateDirectoryW(orphan.c_str(), nullptr));
+    EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+}
+
+TEST(FileSystem, ReadOnlyIsTheWriteBits)
+{
+    TempDir dir;
+    TestBytes::Write(dir / "f", "x");
+    const auto file = Wide(dir / "f");
+    EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, GetFileAttributesW(file.c_str()));
+    EXPECT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(FILE_ATTRIBUTE_READONLY, GetFileAttributesW(file.c_str()));
+    struct stat info;
+    ASSERT_EQ(0, stat((dir / "f").c_str(), &info));
+    EXPECT_EQ(0u, info.st_mode & 0222);
+    // Windows refuses to delete a read-only file; so do we.
+    EXPECT_FALSE(DeleteFileW(file.c_str()));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    EXPECT_TRUE(PathFileExistsW(file.c_str()));
+    EXPECT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, GetFileAttributesW(file.c_str()));
+    EXPECT_TRUE(DeleteFileW(file.c_str()));
+    EXPECT_FALSE(PathFileExistsW(file.c_str()));
+
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesW(Wide(dir.Path()).c_str()));
+    EXPECT_FALSE(DeleteFileW(Wide(dir.Path()).c_str())) << "a folder is not a file";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file.c_str()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+    EXPECT_FALSE(DeleteFileW(file.c_str()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+}
+
+TEST(FileSystem, ShortPathIsThePathOfSomethingThatExists)
+{
+    TempDir dir;
+    const auto folder = Wide(dir.Path());
+    char16_t buffer[4096];
+    EXPECT_EQ(folder.size(), GetShortPathNameW(folder.c_str(), buffer, 4096));
+    EXPECT_EQ(folder, std::u16string(buffer));
+    EXPECT_EQ(folder.size() + 1, GetShortPathNameW(folder.c_str(), buffer, 3));
+    EXPECT_EQ(0u, GetShortPathNameW(Wide(dir / "missing").c_str(), buffer, 4096));
+}
+
+TEST(FileSystem, ModuleFileName)
+{
+    char16_t buffer[4096];
+    const DWORD length = GetModuleFileNameW(nullptr, buffer, 4096);
+    ASSERT_GT(length, 0u);
+    EXPECT_TRUE(std::u16string(buffer).ends_with(u"/test_platform"));
+    EXPECT_EQ(length, GetModuleFileNameW(GetModuleHandleW(nullptr), buffer, 4096));
+
+    FileSystem::SetModuleFileNameForTest(u"/opt/tessaly/Orvane.exe");
+    EXPECT_EQ(23u, GetModuleFileNameW(nullptr, buffer, 4096));
+    EXPECT_EQ(u"/opt/tessaly/Orvane.exe", std::u16string(buffer));
+    // Too small: cut, terminated, the capacity answered.
+    EXPECT_EQ(5u, GetModuleFileNameW(nullptr, buffer, 5));
+    EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER, GetLastError());
+    EXPECT_EQ(u"/opt", std::u16string(buffer));
+    FileSystem::SetModuleFileNameForTest(u"");
+    EXPECT_EQ(length, GetModuleFileNameW(nullptr, buffer, 4096));
+
+    EXPECT_EQ(0u, GetModuleFileNameW(reinterpret_cast<HMODULE>(0x1234), buffer, 4096));
+    EXPECT_EQ(nullptr, GetModuleHandleW(u"other.dll"));
+}
