@@ -440,6 +440,8 @@ TEST_F(ReportListUi, SpaceBarIsSwallowed)
     list->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(list.get()));
     list->setFocus();
+    // A row starting with a blank is where a keyboard search for " " would go.
+    list->SetCellText(1, 0, u" spaced");
     list->ApplyState(0, Selected);
     list->ApplyState(2, Focused);
     QTest::keyClick(list.get(), Qt::Key_Space);
@@ -447,6 +449,7 @@ TEST_F(ReportListUi, SpaceBarIsSwallowed)
     EXPECT_EQ(list->CountRows(Checked), 0);
     EXPECT_EQ(list->GetRowState(0), Selected | Unchecked | Unfocused);
     EXPECT_EQ(list->GetRowState(2), Unselected | Unchecked | Focused);
+    EXPECT_EQ(list->GetRowState(1), Unselected | Unchecked | Unfocused);
     // Other keys still reach the list.
     QTest::keyClick(list.get(), Qt::Key_Up);
     EXPECT_TRUE(list->GetRowState(1) & Focused);
