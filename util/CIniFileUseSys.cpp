@@ -57,12 +57,15 @@ bool CIniFileUseSys::SetIniFile(LPCWSTR name)
 {
     if (!name)
         return false;
-    wstring16 path = WideString::Trim(name);
+    const wstring16 trimmed = WideString::Trim(name);
+    wstring16 path = trimmed;
     if (path.find(u'/') == wstring16::npos) {
         wstring16 exe;
         path = (ExecutablePath(exe) ? GetShortFolder(exe) : wstring16()) + path;
     }
-    if (!(path.size() > 4 && WideString::ToLower(std::u16string_view(path).substr(path.size() - 4)) == u".ini"))
+    // The name itself must be more than the extension: ".ini" alone becomes ".ini.ini".
+    if (!(trimmed.size() > 4 &&
+            WideString::ToLower(std::u16string_view(trimmed).substr(trimmed.size() - 4)) == u".ini"))
         path += u".ini";
     m_strIniPath = path;
     return true;
