@@ -1,6 +1,7 @@
 #include "util/CReportCtrl.h"
 
 #include "platform/WideString.h"
+#include "platform/qt/DialogTemplate.h"
 #include "platform/Window.h"
 #include "util/ReportCellCompare.h"
 #include "util/ReportModel.h"
@@ -664,11 +665,13 @@ void CReportCtrl::OnColumnClick(int column)
     SendMessageW(m_parentWindow, ReportSorted, static_cast<WPARAM>(column), ascending ? 1 : 0);
 }
 
-QWidget *CReportCtrl::CreateForDialog(QWidget *parent, HWND parentWindow, UINT id, DWORD style)
+QWidget *CReportCtrl::CreateForDialog(QWidget *parent, HWND parentWindow, const DialogControl &control, HWND *window)
 {
     auto *list = new CReportCtrl(parent, parentWindow);
-    list->SetDlgCtrlID(id);
-    list->PreSubclassWindow(style);
+    list->SetDlgCtrlID(static_cast<UINT>(control.id));
+    list->PreSubclassWindow(control.style);
+    if (window)
+        *window = list->GetSafeHwnd();
     return list;
 }
 

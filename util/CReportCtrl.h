@@ -13,6 +13,8 @@
 
 #include <QTableView>
 
+struct DialogControl;
+
 namespace KorrinControlsEx {
 
 class ReportModel;
@@ -96,8 +98,8 @@ public:
     // Where row's check box is drawn, in viewport coordinates (empty without one).
     QRect CheckBoxRect(int row) const;
 
-    // Makes a list for a dialog built from a template.
-    static QWidget *CreateForDialog(QWidget *parent, HWND parentWindow, UINT id, DWORD style);
+    // Makes the list control of a dialog built from a template (see DialogForm).
+    static QWidget *CreateForDialog(QWidget *parent, HWND parentWindow, const DialogControl &control, HWND *window);
 
 signals:
     // A left click (button released) on a row, or -1 off the rows.
