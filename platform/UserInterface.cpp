@@ -11,6 +11,7 @@ struct Services {
     std::mutex mutex;
     MessageBoxFunction messageBoxSeam;
     MessageBoxFunction messageBoxBackend;
+    std::function<void(HWND)> dismissBackend;
     FileDialogFunction fileDialogSeam;
     FileDialogFunction fileDialogBackend;
     NotifyIconFunction notifyIconBackend;
@@ -85,6 +86,25 @@ void SetMessageBoxBackend(MessageBoxFunction backend)
     auto &s = TheServices();
     std::lock_guard lock(s.mutex);
     s.messageBoxBackend = std::move(backend);
+}
+
+void SetMessageBoxDismissBackend(std::function<void(HWND)> dismiss)
+{
+    auto &s = TheServices();
+    std::lock_guard lock(s.mutex);
+    s.dismissBackend = std::move(dismiss);
+}
+
+void DismissMessageBoxes(HWND owner)
+{
+    std::function<void(HWND)> dismiss;
+    {
+        auto &s = TheServices();
+        std::lock_guard lock(s.mutex);
+        dismiss = s.dismissBackend;
+    }
+    if (dismiss)
+        dismiss(owner);
 }
 
 std::vector<FileDialogFilter> ParseFileDialogFilter(const wstring16 &filter)

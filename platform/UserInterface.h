@@ -12,6 +12,11 @@
 // the caller waits; the UI stays live. Closing the owner window answers the box.
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
+// Closes the boxes shown for owner (null: every box) with their dismiss answers,
+// also those a worker has asked for that are not on screen yet. For an owner
+// that closes while its threads may still be asking.
+void DismissMessageBoxes(HWND owner);
+
 // The answer a box gets when it is closed without a choice (its owner went away,
 // the program ends): Cancel where the box has one, No for Yes/No, else OK.
 int MessageBoxDismissAnswer(UINT type);
@@ -21,6 +26,7 @@ using MessageBoxFunction = std::function<int(HWND owner, const wstring16 &text, 
 void SetMessageBoxSeam(MessageBoxFunction seam);
 // The backend that shows real boxes (the Qt one installs itself).
 void SetMessageBoxBackend(MessageBoxFunction backend);
+void SetMessageBoxDismissBackend(std::function<void(HWND owner)> dismiss);
 
 // File dialogs as the program asks for them.
 constexpr DWORD OFN_READONLY = 0x00000001;

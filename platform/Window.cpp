@@ -578,6 +578,12 @@ int PumpSentMessages() { return MessageQueue::Current()->PumpSends(); }
 
 void ReleaseThreadWindows() { ReleaseWindowsOwnedBy(*MessageQueue::Current()); }
 
+bool IsWindowAlive(HWND window)
+{
+    auto entry = Find(window);
+    return entry && !entry->destroying.load();
+}
+
 void SetHotKeyGrabber(HotKeyGrabber grabber)
 {
     auto &table = HotKeyTable();

@@ -25,6 +25,9 @@ int PumpSentMessages();
 // for good (the application object going away).
 void ReleaseThreadWindows();
 
+// A window that exists and whose destruction has not started.
+bool IsWindowAlive(HWND window);
+
 // Grabs a system-wide key combination (modifiers are MOD_* without MOD_NOREPEAT,
 // the key a virtual-key code). Grab returns false when the combination cannot be
 // had. Called with the hot-key table locked: must not call back into it.

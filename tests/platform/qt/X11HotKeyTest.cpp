@@ -1,0 +1,138 @@
+// Global hot keys and the tray. The suite runs offscreen, where neither exists;
+// the X part runs again in a child process on the X server (xvfb-run gives one),
+// where the key is pressed with XTEST through xdotool.
+
+#include "platform/UserInterface.h"
+#include "platform/Window.h"
+#include "platform/qt/X11HotKeys.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+namespace {
+
+bool InXcbChild() { return qEnvironmentVariableIsSet("TESSALY_HOTKEY_CHILD"); }
+
+bool RunLoopUntil(const std::function<bool()> &done, int limitMs)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(2);
+    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
+TEST(X11HotKey, VirtualKeysMapToKeysyms)
+{
+    EXPECT_EQ(X11HotKeys::KeysymOf('F'), 0x66u); // lower-case letter keysym
+    EXPECT_EQ(X11HotKeys::KeysymOf('7'), 0x37u);
+    EXPECT_EQ(X11HotKeys::KeysymOf(VK_F1), 0xffbeu);
+    EXPECT_EQ(X11HotKeys::KeysymOf(VK_F12), 0xffc9u);
+    EXPECT_EQ(X11HotKeys::KeysymOf(VK_NUMPAD0 + 5), 0xffb5u);
+    EXPECT_EQ(X11HotKeys::KeysymOf(VK_ESCAPE), 0xff1bu);
+    EXPECT_EQ(X11HotKeys::KeysymOf(0), 0u);
+    EXPECT_EQ(X11HotKeys::KeysymOf(0xFF), 0u);
+}
+
+TEST(X11HotKey, WithoutAnXServerRegistrationFailsQuietly)
+{
+    if (InXcbChild())
+        GTEST_SKIP() << "the child runs on X";
+    HWND window = CreateWindowEntry(u"Frame", nullptr, nullptr);
+    EXPECT_FALSE(RegisterHotKey(window, 200, MOD_CONTROL | MOD_ALT, 'F'));
+    EXPECT_FALSE(UnregisterHotKey(window, 200));
+    DestroyWindow(window);
+
+    // No tray offscreen either: adding the icon fails as on a desktop without one.
+    HWND frame = CreateWindowEntry(u"Frame", nullptr, nullptr);
+    NOTIFYICONDATAW data;
+    data.cbSize = 936;
+    data.hWnd = frame;
+    data.uID = 317;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = WM_USER + 1;
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_ADD, &data));
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_DELETE, &data));
+    DestroyWindow(frame);
+}
+
+TEST(X11HotKey, PressedKeyPostsWmHotkeyOnX)
+{
+    if (!InXcbChild()) {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "no X display (run the suite under xvfb-run)";
+        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            GTEST_SKIP() << "xdotool missing";
+        QProcess child;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TESSALY_HOTKEY_CHILD"), QStringLiteral("1"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--gtest_filter=X11HotKey.PressedKeyPostsWmHotkeyOnX")});
+        ASSERT_TRUE(child.waitForFinished(120000));
+        const QByteArray output = child.readAll();
+        EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+        EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+        return;
+    }
+
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    std::vector<std::pair<WPARAM, LPARAM>> hotKeys;
+    HWND window = CreateWindowEntry(u"Frame", nullptr, [&](HWND, UINT message, WPARAM w, LPARAM l) -> LRESULT {
+        if (message == WM_HOTKEY)
+            hotKeys.emplace_back(w, l);
+        return 0;
+    });
+    // Not Ctrl+Alt+F-keys: the X server keeps those for switching terminals.
+    ASSERT_TRUE(RegisterHotKey(window, 200, MOD_CONTROL | MOD_ALT, 'J'));
+
+    auto press = [](const char *keys) {
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QString::fromLatin1(keys)});
+    };
+    press("ctrl+alt+j");
+    ASSERT_TRUE(RunLoopUntil([&] { return !hotKeys.empty(); }, 10000));
+    EXPECT_EQ(hotKeys[0].first, 200u);
+    EXPECT_EQ(hotKeys[0].second, MAKELPARAM(MOD_CONTROL | MOD_ALT, 'J'));
+
+    // Another combination does nothing; after unregistering, neither does this one.
+    hotKeys.clear();
+    press("ctrl+j");
+    RunLoopUntil([] { return false; }, 300);
+    EXPECT_TRUE(hotKeys.empty());
+    EXPECT_TRUE(UnregisterHotKey(window, 200));
+    press("ctrl+alt+j");
+    RunLoopUntil([] { return false; }, 300);
+    EXPECT_TRUE(hotKeys.empty());
+
+    // A combination another X client holds cannot be registered.
+    xcb_connection_t *other = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(xcb_connection_has_error(other), 0);
+    const xcb_setup_t *setup = xcb_get_setup(other);
+    const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
+    xcb_grab_key(other, 1, root, XCB_MOD_MASK_ANY, XCB_GRAB_ANY, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr)); // the grab is in place
+    EXPECT_FALSE(RegisterHotKey(window, 201, MOD_SHIFT, 'K'));
+    xcb_disconnect(other);
+    EXPECT_TRUE(RunLoopUntil([&] { return RegisterHotKey(window, 201, MOD_SHIFT, 'K') != FALSE; }, 5000));
+    DestroyWindow(window); // releases the grab
+}
+
+} // namespace
