@@ -1,12 +1,26 @@
+#include "app/CVellumApp.h"
+#include "platform/UserInterface.h"
+#include "platform/WideString.h"
+
 #include <QApplication>
-#include <QMainWindow>
+
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char **argv)
 {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tessaly"));
-    window.resize(1024, 700);
-    window.show();
+    // Runs of the program under test answer message boxes on standard error.
+    if (const char *answer = std::getenv("TESSALY_ANSWER_MESSAGE_BOXES"); answer && *answer) {
+        SetMessageBoxSeam([](HWND, const wstring16 &text, const wstring16 &caption, UINT) {
+            std::fprintf(
+                stderr, "MessageBox [%s] %s\n", WideString::ToUtf8(caption).c_str(), WideString::ToUtf8(text).c_str());
+            return IDOK;
+        });
+    }
+    CVellumApp theApp;
+    if (!theApp.InitInstance(QApplication::arguments()))
+        return 1;
     return app.exec();
 }

@@ -1,0 +1,11 @@
+#pragma once
+// The About box (dialog 100).
+
+#include <QDialog>
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    enum { IDD = 100 };
+    explicit CAboutDlg(QWidget *parent = nullptr);
+};

@@ -1,0 +1,85 @@
+#include "app/CChildFrame.h"
+
+#include "app/CVellumDoc.h"
+#include "app/CVellumView.h"
+
+#include "platform/SystemTime.h"
+#include "platform/Window.h"
+#include "platform/qt/WindowBinding.h"
+
+#include "tasks/CLeftView.h"
+
+#include <QHBoxLayout>
+#include <QSplitter>
+
+CChildFrame::CChildFrame(CVellumDoc *document, QWidget *parent) : QWidget(parent), m_pDocument(document)
+{
+    // Stamps far enough back that the first press and release are always taken.
+    m_dwLastUpTick = GetTickCount() - 301;
+    m_dwLastDownTick = m_dwLastUpTick;
+    m_window = std::make_unique<WindowBinding>(this, u"CChildFrame", nullptr);
+    if (m_pDocument) {
+        m_pDocument->AddFrame(this);
+        connect(m_pDocument, &CVellumDoc::TitlesChanged, this, [this] { emit TitleChanged(Title()); });
+    }
+}
+
+CChildFrame::~CChildFrame()
+{
+    // The panes go first (their windows are children of this one).
+    delete m_wndSplitter;
+    m_wndSplitter = nullptr;
+    m_window.reset();
+    if (m_pDocument) {
+        disconnect(m_pDocument, nullptr, this, nullptr);
+        m_pDocument->RemoveFrame(this);
+    }
+}
+
+bool CChildFrame::OnCreateClient()
+{
+    m_wndSplitter = new QSplitter(Qt::Horizontal, this);
+    m_wndSplitter->setChildrenCollapsible(false);
+    auto *left = new CLeftView(m_wndSplitter);
+    auto *view = new CVellumView(m_wndSplitter, GetSafeHwnd());
+    view->SetDocument(m_pDocument);
+    m_wndSplitter->addWidget(left);
+    m_wndSplitter->addWidget(view);
+    left->resize(kInitialPaneSize, kInitialPaneSize);
+    view->resize(kInitialPaneSize, kInitialPaneSize);
+    m_wndSplitter->setSizes({kInitialPaneSize, kInitialPaneSize});
+    // The browser takes what the panel does not need.
+    m_wndSplitter->setStretchFactor(0, 0);
+    m_wndSplitter->setStretchFactor(1, 1);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_wndSplitter);
+    return true;
+}
+
+void CChildFrame::OnInitialUpdate()
+{
+    if (auto *left = GetLeftView())
+        left->OnInitialUpdate();
+    if (auto *view = GetBrowserView())
+        view->OnInitialUpdate();
+}
+
+HWND CChildFrame::GetSafeHwnd() const { return m_window ? m_window->Handle() : nullptr; }
+
+QWidget *CChildFrame::GetPane(int row, int column) const
+{
+    if (!m_wndSplitter || row != 0 || column < 0 || column >= m_wndSplitter->count())
+        return nullptr;
+    return m_wndSplitter->widget(column);
+}
+
+CLeftView *CChildFrame::GetLeftView() const { return qobject_cast<CLeftView *>(GetPane(0, 0)); }
+
+CVellumView *CChildFrame::GetBrowserView() const { return qobject_cast<CVellumView *>(GetPane(0, 1)); }
+
+QString CChildFrame::Title() const
+{
+    return m_pDocument ? QString::fromStdU16String(m_pDocument->FrameTitle(this)) : QString();
+}

@@ -1,0 +1,48 @@
+#pragma once
+// One tab: a splitter of one row and two columns, the task panel at (0,0) and
+// the browser view at (0,1). The task panel finds its browser as pane (0,1).
+
+#include "app/CVellumDoc.h"
+#include "platform/Win32Types.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+class CLeftView;
+class CVellumView;
+class QSplitter;
+class WindowBinding;
+
+class CChildFrame : public QWidget {
+    Q_OBJECT
+public:
+    CChildFrame(CVellumDoc *document, QWidget *parent = nullptr);
+    ~CChildFrame() override;
+
+    // Builds the two panes; false (and no splitter) when either cannot be made.
+    bool OnCreateClient();
+    // Runs the initial update of both panes.
+    void OnInitialUpdate();
+
+    QSplitter *m_wndSplitter = nullptr;
+    // GetTickCount of the last left-button release and press taken for the recorder.
+    DWORD m_dwLastUpTick;
+    DWORD m_dwLastDownTick;
+
+    QWidget *GetPane(int row, int column) const;
+    CLeftView *GetLeftView() const;
+    CVellumView *GetBrowserView() const;
+    CVellumDoc *GetDocument() const { return m_pDocument; }
+    HWND GetSafeHwnd() const;
+    QString Title() const;
+
+    static constexpr int kInitialPaneSize = 214;
+
+signals:
+    void TitleChanged(const QString &title);
+
+private:
+    std::unique_ptr<WindowBinding> m_window;
+    QPointer<CVellumDoc> m_pDocument;
+};

@@ -1,0 +1,548 @@
+#include "app/CMainFrame.h"
+
+#include "app/CAboutDlg.h"
+#include "app/CChildFrame.h"
+#include "app/CDocumentTabs.h"
+#include "app/CVellumDoc.h"
+#include "app/CVellumView.h"
+
+#include "platform/UserInterface.h"
+#include "platform/Window.h"
+#include "platform/qt/WindowBinding.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSettings>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QWebEnginePage>
+
+namespace {
+
+const QString kRecentGroup = QStringLiteral("Recent File List");
+
+// X11 modifier state bits of the lock keys.
+constexpr quint32 kCapsLockMask = 0x02;
+constexpr quint32 kNumLockMask = 0x10;
+
+QString RecentText(int index, const QString &path) { return QStringLiteral("&%1 %2").arg(index + 1).arg(path); }
+
+} // namespace
+
+CMainFrame::CMainFrame(QWidget *parent) : QMainWindow(parent)
+{
+    setWindowTitle(QStringLiteral("Tessaly"));
+    m_window = std::make_unique<WindowBinding>(this, u"CMainFrame", nullptr,
+        [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); });
+}
+
+CMainFrame::~CMainFrame()
+{
+    qApp->removeEventFilter(this);
+    m_bClosing = true;
+    if (m_pTabs)
+        for (CChildFrame *frame : m_pTabs->Frames())
+            CloseFrame(frame);
+    m_window.reset();
+}
+
+HWND CMainFrame::GetSafeHwnd() const { return m_window ? m_window->Handle() : nullptr; }
+
+bool CMainFrame::LoadFrame()
+{
+    m_pTabs = new CDocumentTabs(this);
+    setCentralWidget(m_pTabs);
+    connect(m_pTabs, &CDocumentTabs::CloseRequested, this, &CMainFrame::CloseFrame);
+    connect(m_pTabs, &CDocumentTabs::CountChanged, this, [this] { UpdateMenu(); });
+    connect(m_pTabs, &CDocumentTabs::ActiveFrameChanged, this, &CMainFrame::OnActiveFrameChanged);
+
+    BuildMenus();
+    BuildToolBar();
+    BuildStatusBar();
+    {
+        QSettings settings;
+        settings.beginGroup(kRecentGroup);
+        for (int i = 0; i < kRecentFileCount; ++i) {
+            const QString path = settings.value(QStringLiteral("File%1").arg(i + 1)).toString();
+            if (!path.isEmpty())
+                m_recentFiles.append(path);
+        }
+    }
+    UpdateRecentFiles();
+    UpdateMenu();
+    qApp->installEventFilter(this);
+    resize(1024, 700);
+    return true;
+}
+
+QAction *CMainFrame::AddCommand(UINT id, const QString &text, const QKeySequence &shortcut)
+{
+    auto *action = new QAction(text, this);
+    action->setData(id);
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    m_commands[id] = action;
+    addAction(action); // shortcuts work whichever menu is shown
+    return action;
+}
+
+void CMainFrame::BuildMenus()
+{
+    AddCommand(ID_FILE_NEW, QStringLiteral("新建(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    AddCommand(ID_FILE_OPEN, QStringLiteral("打开(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    AddCommand(ID_FILE_CLOSE, QStringLiteral("关闭(&C)"));
+    AddCommand(ID_FILE_SAVE, QStringLiteral("保存(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddCommand(ID_FILE_SAVE_AS, QStringLiteral("另存为(&A)..."));
+    AddCommand(ID_FILE_PRINT, QStringLiteral("打印(&P)..."))->setEnabled(false);
+    AddCommand(ID_APP_EXIT, QStringLiteral("退出(&X)"));
+    AddCommand(ID_EDIT_UNDO, QStringLiteral("撤消(&U)"), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    AddCommand(ID_EDIT_CUT, QStringLiteral("剪切(&T)"), QKeySequence(Qt::CTRL | Qt::Key_X));
+    AddCommand(ID_EDIT_COPY, QStringLiteral("复制(&C)"), QKeySequence(Qt::CTRL | Qt::Key_C));
+    AddCommand(ID_EDIT_PASTE, QStringLiteral("粘贴(&P)"), QKeySequence(Qt::CTRL | Qt::Key_V));
+    AddCommand(ID_VIEW_TOOLBAR, QStringLiteral("工具栏(&T)"))->setCheckable(true);
+    AddCommand(ID_VIEW_STATUS_BAR, QStringLiteral("状态栏(&S)"))->setCheckable(true);
+    AddCommand(ID_WINDOW_SPLIT, QStringLiteral("拆分(&P)"));
+    AddCommand(ID_WINDOW_NEW, QStringLiteral("新建窗口(&N)"));
+    AddCommand(ID_APP_ABOUT, QStringLiteral("关于 Tessaly(&A)..."));
+    AddCommand(ID_NEXT_PANE, QString(), QKeySequence(Qt::Key_F6));
+    AddCommand(ID_PREV_PANE, QString(), QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        QAction *action = AddCommand(ID_FILE_MRU_FILE1 + i, QString());
+        m_recentActions.append(action);
+    }
+    m_pNoRecentAction = new QAction(QStringLiteral("最近的文件"), this);
+    m_pNoRecentAction->setEnabled(false);
+    m_commands[ID_VIEW_TOOLBAR]->setChecked(true);
+    m_commands[ID_VIEW_STATUS_BAR]->setChecked(true);
+
+    const auto fileMenu = [this](bool withDocument) {
+        auto *menu = new QMenu(QStringLiteral("文件(&F)"), this);
+        menu->addAction(m_commands[ID_FILE_NEW]);
+        if (!withDocument)
+            menu->addAction(m_commands[ID_FILE_OPEN]);
+        menu->addAction(m_commands[ID_FILE_CLOSE]);
+        if (withDocument) {
+            menu->addAction(m_commands[ID_FILE_SAVE]);
+            menu->addAction(m_commands[ID_FILE_SAVE_AS]);
+        }
+        menu->addSeparator();
+        menu->addActions(m_recentActions);
+        menu->addAction(m_pNoRecentAction);
+        menu->addSeparator();
+        menu->addAction(m_commands[ID_APP_EXIT]);
+        return menu;
+    };
+    const auto viewMenu = [this] {
+        auto *menu = new QMenu(QStringLiteral("视图(&V)"), this);
+        menu->addAction(m_commands[ID_VIEW_TOOLBAR]);
+        menu->addAction(m_commands[ID_VIEW_STATUS_BAR]);
+        menu->addSeparator();
+        menu->addAction(m_commands[ID_WINDOW_SPLIT]);
+        return menu;
+    };
+    const auto helpMenu = [this] {
+        auto *menu = new QMenu(QStringLiteral("帮助(&H)"), this);
+        menu->addAction(m_commands[ID_APP_ABOUT]);
+        return menu;
+    };
+
+    m_pFileMenu128 = fileMenu(false);
+    m_menus128 = {m_pFileMenu128, viewMenu(), helpMenu()};
+
+    m_pFileMenu130 = fileMenu(true);
+    auto *editMenu = new QMenu(QStringLiteral("编辑(&E)"), this);
+    editMenu->addAction(m_commands[ID_EDIT_UNDO]);
+    editMenu->addSeparator();
+    editMenu->addAction(m_commands[ID_EDIT_CUT]);
+    editMenu->addAction(m_commands[ID_EDIT_COPY]);
+    editMenu->addAction(m_commands[ID_EDIT_PASTE]);
+    auto *windowMenu = new QMenu(QStringLiteral("窗口(&W)"), this);
+    windowMenu->addAction(m_commands[ID_WINDOW_NEW]);
+    m_menus130 = {m_pFileMenu130, editMenu, viewMenu(), windowMenu, helpMenu()};
+}
+
+void CMainFrame::BuildToolBar()
+{
+    m_pToolBar = addToolBar(QStringLiteral("标准"));
+    m_pToolBar->setObjectName(QStringLiteral("StandardToolBar"));
+    QStyle *s = style();
+    const auto button = [this](UINT id, const QIcon &icon) {
+        QAction *action = m_commands[id];
+        if (!icon.isNull())
+            action->setIcon(icon);
+        m_pToolBar->addAction(action);
+    };
+    button(ID_FILE_NEW, s->standardIcon(QStyle::SP_FileIcon));
+    button(ID_FILE_SAVE, s->standardIcon(QStyle::SP_DialogSaveButton));
+    m_pToolBar->addSeparator();
+    button(ID_EDIT_CUT, QIcon::fromTheme(QStringLiteral("edit-cut")));
+    button(ID_EDIT_COPY, QIcon::fromTheme(QStringLiteral("edit-copy")));
+    button(ID_EDIT_PASTE, QIcon::fromTheme(QStringLiteral("edit-paste")));
+    m_pToolBar->addSeparator();
+    button(ID_FILE_PRINT, QIcon::fromTheme(QStringLiteral("document-print")));
+    button(ID_APP_ABOUT, s->standardIcon(QStyle::SP_MessageBoxQuestion));
+    connect(m_pToolBar, &QToolBar::visibilityChanged, this,
+        [this](bool visible) { m_commands[ID_VIEW_TOOLBAR]->setChecked(visible); });
+}
+
+void CMainFrame::BuildStatusBar()
+{
+    m_pMessagePane = new QLabel(QStringLiteral("就绪"), this);
+    statusBar()->addWidget(m_pMessagePane, 1);
+    const QString names[3] = {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")};
+    for (int i = 0; i < 3; ++i) {
+        m_pIndicators[i] = new QLabel(names[i], this);
+        m_pIndicators[i]->setEnabled(false);
+        m_pIndicators[i]->setAlignment(Qt::AlignCenter);
+        m_pIndicators[i]->setMinimumWidth(m_pIndicators[i]->fontMetrics().horizontalAdvance(names[i]) + 12);
+        statusBar()->addPermanentWidget(m_pIndicators[i]);
+    }
+}
+
+void CMainFrame::UpdateMenu()
+{
+    const UINT id = m_pTabs && m_pTabs->Count() > 0 ? IDR_VellumTYPE : IDR_MAINFRAME;
+    for (UINT command : {ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY,
+             ID_EDIT_PASTE, ID_WINDOW_NEW, ID_WINDOW_SPLIT})
+        m_commands[command]->setEnabled(id == IDR_VellumTYPE);
+    if (id == m_nMenuId)
+        return;
+    m_nMenuId = id;
+    menuBar()->clear();
+    for (QMenu *menu : id == IDR_VellumTYPE ? m_menus130 : m_menus128)
+        menuBar()->addMenu(menu);
+}
+
+void CMainFrame::UpdateRecentFiles()
+{
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        QAction *action = m_recentActions[i];
+        const bool used = i < m_recentFiles.size();
+        action->setVisible(used);
+        if (used)
+            action->setText(RecentText(i, m_recentFiles[i]));
+    }
+    m_pNoRecentAction->setVisible(m_recentFiles.isEmpty());
+}
+
+void CMainFrame::AddRecentFile(const wstring16 &path)
+{
+    const QString text = QString::fromStdU16String(path);
+    m_recentFiles.removeAll(text);
+    m_recentFiles.prepend(text);
+    while (m_recentFiles.size() > kRecentFileCount)
+        m_recentFiles.removeLast();
+    SaveRecentFiles();
+    UpdateRecentFiles();
+}
+
+void CMainFrame::SaveRecentFiles() const
+{
+    QSettings settings;
+    settings.beginGroup(kRecentGroup);
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        const QString key = QStringLiteral("File%1").arg(i + 1);
+        if (i < m_recentFiles.size())
+            settings.setValue(key, m_recentFiles[i]);
+        else
+            settings.remove(key);
+    }
+}
+
+bool CMainFrame::IsCommandEnabled(UINT id) const
+{
+    const auto it = m_commands.find(id);
+    return it != m_commands.end() && it->second->isEnabled();
+}
+
+bool CMainFrame::OnCommand(UINT id)
+{
+    if (!IsCommandEnabled(id))
+        return false;
+    switch (id) {
+    case ID_FILE_NEW:
+        OnFileNew();
+        return true;
+    case ID_FILE_OPEN:
+        OnFileOpen();
+        return true;
+    case ID_FILE_CLOSE:
+        OnFileClose();
+        return true;
+    case ID_FILE_SAVE:
+        OnFileSave(false);
+        return true;
+    case ID_FILE_SAVE_AS:
+        OnFileSave(true);
+        return true;
+    case ID_APP_EXIT:
+        close();
+        return true;
+    case ID_EDIT_UNDO:
+    case ID_EDIT_CUT:
+    case ID_EDIT_COPY:
+    case ID_EDIT_PASTE:
+        OnEdit(id);
+        return true;
+    case ID_VIEW_TOOLBAR:
+        m_pToolBar->setVisible(m_commands[id]->isChecked());
+        return true;
+    case ID_VIEW_STATUS_BAR:
+        statusBar()->setVisible(m_commands[id]->isChecked());
+        return true;
+    case ID_WINDOW_SPLIT:
+        // The divider goes back to where a new tab has it.
+        if (CChildFrame *frame = MDIGetActive(); frame && frame->m_wndSplitter)
+            frame->m_wndSplitter->setSizes(
+                {CChildFrame::kInitialPaneSize, frame->m_wndSplitter->width() - CChildFrame::kInitialPaneSize});
+        return true;
+    case ID_WINDOW_NEW:
+        if (CChildFrame *frame = MDIGetActive())
+            CreateChildFrame(frame->GetDocument(), true);
+        return true;
+    case ID_APP_ABOUT: {
+        CAboutDlg about(this);
+        about.exec();
+        return true;
+    }
+    case ID_NEXT_PANE:
+    case ID_PREV_PANE:
+        OnNextPane(id == ID_NEXT_PANE);
+        return true;
+    default:
+        if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + kRecentFileCount) {
+            const int index = static_cast<int>(id - ID_FILE_MRU_FILE1);
+            if (index < m_recentFiles.size())
+                OpenDocumentFile(m_recentFiles[index].toStdU16String());
+            return true;
+        }
+        return false;
+    }
+}
+
+CChildFrame *CMainFrame::CreateChildFrame(CVellumDoc *document, bool activate)
+{
+    if (!m_pTabs)
+        return nullptr;
+    bool fresh = false;
+    if (!document) {
+        document = new CVellumDoc(this);
+        document->OnNewDocument();
+        fresh = true;
+    }
+    auto *frame = new CChildFrame(document, m_pTabs->Area());
+    if (!frame->OnCreateClient()) {
+        delete frame;
+        if (fresh)
+            delete document;
+        return nullptr;
+    }
+    if (CVellumView *view = frame->GetBrowserView())
+        connect(view, &CVellumView::StatusText, this,
+            [this](const QString &text) { m_pMessagePane->setText(text.isEmpty() ? QStringLiteral("就绪") : text); });
+    m_pTabs->AddFrame(frame, activate);
+    frame->OnInitialUpdate();
+    return frame;
+}
+
+CChildFrame *CMainFrame::MDIGetActive() const { return m_pTabs ? m_pTabs->ActiveFrame() : nullptr; }
+
+CVellumView *CMainFrame::ActiveView() const
+{
+    CChildFrame *frame = MDIGetActive();
+    return frame ? frame->GetBrowserView() : nullptr;
+}
+
+CChildFrame *CMainFrame::OnFileNew() { return CreateChildFrame(nullptr, true); }
+
+CChildFrame *CMainFrame::OpenDocumentFile(const wstring16 &path)
+{
+    auto *document = new CVellumDoc(this);
+    if (!document->OnOpenDocument(path)) {
+        delete document;
+        const QString text = QStringLiteral("无法打开文件：") + QString::fromStdU16String(path);
+        MessageBoxW(GetSafeHwnd(), text.toStdU16String().c_str(), u"Tessaly", MB_OK | MB_ICONERROR);
+        m_recentFiles.removeAll(QString::fromStdU16String(path));
+        SaveRecentFiles();
+        UpdateRecentFiles();
+        return nullptr;
+    }
+    CChildFrame *frame = CreateChildFrame(document, true);
+    if (!frame) {
+        delete document;
+        return nullptr;
+    }
+    AddRecentFile(path);
+    return frame;
+}
+
+void CMainFrame::OnFileOpen()
+{
+    FileDialogRequest request;
+    request.save = false;
+    request.owner = GetSafeHwnd();
+    request.flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    request.filter = u"所有文件(*.*)|*.*|";
+    wstring16 path;
+    if (RunFileDialog(request, &path))
+        OpenDocumentFile(path);
+}
+
+bool CMainFrame::OnFileSave(bool askForName)
+{
+    CChildFrame *frame = MDIGetActive();
+    CVellumDoc *document = frame ? frame->GetDocument() : nullptr;
+    if (!document)
+        return false;
+    wstring16 path = document->GetPathName();
+    if (askForName || path.empty()) {
+        FileDialogRequest request;
+        request.save = true;
+        request.owner = GetSafeHwnd();
+        request.initialName = document->GetTitle();
+        request.flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
+        request.filter = u"所有文件(*.*)|*.*|";
+        if (!RunFileDialog(request, &path))
+            return false;
+    }
+    if (!document->OnSaveDocument(path)) {
+        const QString text = QStringLiteral("无法保存文件：") + QString::fromStdU16String(path);
+        MessageBoxW(GetSafeHwnd(), text.toStdU16String().c_str(), u"Tessaly", MB_OK | MB_ICONERROR);
+        return false;
+    }
+    AddRecentFile(path);
+    return true;
+}
+
+void CMainFrame::OnFileClose()
+{
+    CChildFrame *frame = MDIGetActive();
+    if (!frame)
+        return;
+    // Closing a document closes every tab on it.
+    const QList<CChildFrame *> frames = frame->GetDocument() ? frame->GetDocument()->Frames() : QList {frame};
+    for (CChildFrame *f : frames)
+        CloseFrame(f);
+}
+
+void CMainFrame::CloseFrame(CChildFrame *frame)
+{
+    if (!frame || !m_pTabs)
+        return;
+    m_pTabs->RemoveFrame(frame);
+    // Later: the close may come from inside the frame's own code (a page, a script wait).
+    frame->deleteLater();
+    if (m_bClosing)
+        delete frame;
+}
+
+void CMainFrame::OnEdit(UINT id)
+{
+    QWidget *focus = QApplication::focusWidget();
+    const char *slot = id == ID_EDIT_UNDO ? "undo" : id == ID_EDIT_CUT ? "cut" : id == ID_EDIT_COPY ? "copy" : "paste";
+    CVellumView *view = ActiveView();
+    if (focus && (!view || !view->isAncestorOf(focus)) && focus->metaObject()->indexOfSlot(slot) >= 0) {
+        QMetaObject::invokeMethod(focus, slot);
+        return;
+    }
+    if (!view)
+        return;
+    const QWebEnginePage::WebAction action = id == ID_EDIT_UNDO ? QWebEnginePage::Undo
+        : id == ID_EDIT_CUT                                     ? QWebEnginePage::Cut
+        : id == ID_EDIT_COPY                                    ? QWebEnginePage::Copy
+                                                                : QWebEnginePage::Paste;
+    view->page()->triggerAction(action);
+}
+
+void CMainFrame::OnNextPane(bool forward)
+{
+    CChildFrame *frame = MDIGetActive();
+    if (!frame)
+        return;
+    QWidget *left = frame->GetPane(0, 0);
+    QWidget *right = frame->GetPane(0, 1);
+    QWidget *focus = QApplication::focusWidget();
+    // With two panes the next and the previous one are the same.
+    Q_UNUSED(forward);
+    const bool inLeft = focus && left && (focus == left || left->isAncestorOf(focus));
+    QWidget *target = inLeft ? right : left;
+    if (target)
+        target->setFocus(Qt::OtherFocusReason);
+}
+
+void CMainFrame::OnActiveFrameChanged(CChildFrame *) { UpdateMenu(); }
+
+void CMainFrame::UpdateLockIndicators(quint32 nativeModifiers)
+{
+    m_pIndicators[0]->setEnabled(nativeModifiers & kCapsLockMask);
+    m_pIndicators[1]->setEnabled(nativeModifiers & kNumLockMask);
+}
+
+bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->nativeModifiers() != 0 || key->nativeScanCode() != 0)
+            UpdateLockIndicators(key->nativeModifiers());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::HideKeepingPagesLive()
+{
+    if (m_bHiddenLive)
+        return;
+    const QRect placement = normalGeometry();
+    const Qt::WindowStates states = windowState();
+    setVisible(false);
+    setAttribute(Qt::WA_DontShowOnScreen, true);
+    setWindowState(states & ~Qt::WindowMinimized);
+    setGeometry(placement);
+    setVisible(true);
+    m_bHiddenLive = true;
+    SetWindowVisibleFlag(GetSafeHwnd(), false);
+}
+
+void CMainFrame::ShowFromHidden()
+{
+    if (!m_bHiddenLive)
+        return;
+    const QRect placement = geometry();
+    setVisible(false);
+    setAttribute(Qt::WA_DontShowOnScreen, false);
+    setGeometry(placement);
+    setVisible(true);
+    m_bHiddenLive = false;
+    SetWindowVisibleFlag(GetSafeHwnd(), true);
+}
+
+void CMainFrame::closeEvent(QCloseEvent *event)
+{
+    m_bClosing = true;
+    if (m_pTabs)
+        for (CChildFrame *frame : m_pTabs->Frames())
+            CloseFrame(frame);
+    event->accept();
+}
+
+LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wParam)) ? 0 : 1;
+    case WM_CLOSE:
+        close();
+        return 0;
+    default:
+        return 0;
+    }
+}

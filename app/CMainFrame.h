@@ -1,0 +1,121 @@
+#pragma once
+// The program's top-level window: tabbed documents, the menu of the moment
+// (128 without a tab, 130 with one), the standard toolbar and the status bar.
+// Commands keep their identifiers and dispatch by them, also as WM_COMMAND sent
+// to the frame's window.
+
+#include "platform/Win32Types.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <map>
+#include <memory>
+
+class CChildFrame;
+class CDocumentTabs;
+class CVellumDoc;
+class CVellumView;
+class QLabel;
+class QMenu;
+class QToolBar;
+class WindowBinding;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    enum : UINT {
+        ID_FILE_NEW = 57600,
+        ID_FILE_OPEN = 57601,
+        ID_FILE_CLOSE = 57602,
+        ID_FILE_SAVE = 57603,
+        ID_FILE_SAVE_AS = 57604,
+        ID_FILE_PRINT = 57607,
+        ID_FILE_MRU_FILE1 = 57616,
+        ID_EDIT_COPY = 57634,
+        ID_EDIT_CUT = 57635,
+        ID_EDIT_PASTE = 57637,
+        ID_EDIT_UNDO = 57643,
+        ID_WINDOW_NEW = 57648,
+        ID_WINDOW_SPLIT = 57653,
+        ID_APP_ABOUT = 57664,
+        ID_APP_EXIT = 57665,
+        ID_NEXT_PANE = 57680,
+        ID_PREV_PANE = 57681,
+        ID_VIEW_TOOLBAR = 59392,
+        ID_VIEW_STATUS_BAR = 59393,
+        IDR_MAINFRAME = 128,
+        IDR_VellumTYPE = 130,
+    };
+    static constexpr int kRecentFileCount = 4;
+
+    explicit CMainFrame(QWidget *parent = nullptr);
+    ~CMainFrame() override;
+
+    // Builds bars, tabs and menus; false when any of them cannot be made.
+    bool LoadFrame();
+
+    // A new tab on document (a new document when null), with its initial update.
+    CChildFrame *CreateChildFrame(CVellumDoc *document, bool activate);
+    CChildFrame *MDIGetActive() const;
+    CVellumView *ActiveView() const;
+    CDocumentTabs *Tabs() const { return m_pTabs; }
+    HWND GetSafeHwnd() const;
+
+    // Runs a command by its identifier; false when the frame has no such command.
+    bool OnCommand(UINT id);
+    bool IsCommandEnabled(UINT id) const;
+    // The menu shown now: IDR_MAINFRAME or IDR_VellumTYPE.
+    UINT CurrentMenuId() const { return m_nMenuId; }
+    QStringList RecentFiles() const { return m_recentFiles; }
+
+    CChildFrame *OnFileNew();
+    // Opens the file in a new tab; a message and null when it cannot be read.
+    CChildFrame *OpenDocumentFile(const wstring16 &path);
+    void CloseFrame(CChildFrame *frame);
+
+    // Hides the window while its pages keep running timers and animation frames
+    // at full rate (an unmapped window stops them), and shows it again.
+    void HideKeepingPagesLive();
+    void ShowFromHidden();
+    bool IsHiddenKeepingPagesLive() const { return m_bHiddenLive; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QAction *AddCommand(UINT id, const QString &text, const QKeySequence &shortcut = {});
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildStatusBar();
+    void UpdateMenu();
+    void UpdateRecentFiles();
+    void AddRecentFile(const wstring16 &path);
+    void SaveRecentFiles() const;
+    void OnFileOpen();
+    bool OnFileSave(bool askForName);
+    void OnFileClose();
+    void OnEdit(UINT id);
+    void OnNextPane(bool forward);
+    void OnActiveFrameChanged(CChildFrame *frame);
+    void UpdateLockIndicators(quint32 nativeModifiers);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    std::unique_ptr<WindowBinding> m_window;
+    CDocumentTabs *m_pTabs = nullptr;
+    QToolBar *m_pToolBar = nullptr;
+    QLabel *m_pMessagePane = nullptr;
+    QLabel *m_pIndicators[3] = {};
+    QMenu *m_pFileMenu128 = nullptr;
+    QMenu *m_pFileMenu130 = nullptr;
+    QList<QMenu *> m_menus128;
+    QList<QMenu *> m_menus130;
+    std::map<UINT, QAction *> m_commands;
+    QList<QAction *> m_recentActions;
+    QAction *m_pNoRecentAction = nullptr;
+    QStringList m_recentFiles;
+    UINT m_nMenuId = 0;
+    bool m_bHiddenLive = false;
+    bool m_bClosing = false;
+};

@@ -1,0 +1,93 @@
+#include "app/CVellumApp.h"
+
+#include "app/CAboutDlg.h"
+#include "app/CMainFrame.h"
+#include "platform/FileSystem.h"
+#include "platform/Threading.h"
+#include "platform/UserInterface.h"
+#include "platform/WideString.h"
+#include "util/FileFunctions.h"
+
+#include <QCoreApplication>
+
+#include <vector>
+
+wstring16 g_strAppDir;
+wstring16 g_strConfigDir;
+bool g_bNavigateHome = false;
+CreateMouseEventCode *g_pMouseRecorder = nullptr;
+CVellumApp *g_pApp = nullptr;
+
+namespace {
+
+// Linux paths may be far longer than Windows' 260 characters.
+constexpr DWORD kModulePathCapacity = 4096;
+
+} // namespace
+
+CVellumApp::CVellumApp() { g_pApp = this; }
+
+CVellumApp::~CVellumApp()
+{
+    delete m_pMainWnd;
+    if (g_pApp == this)
+        g_pApp = nullptr;
+}
+
+bool CVellumApp::Fail(const wstring16 &message)
+{
+    MessageBoxW(nullptr, message.c_str(), u"Tessaly", MB_OK);
+    return false;
+}
+
+bool CVellumApp::InitInstance(const QStringList &arguments)
+{
+    using namespace KorrinUtilsFuns;
+    g_bNavigateHome = true;
+    // Common controls, the framework's own start, sockets: nothing to prepare here.
+
+    std::vector<WCHAR> buffer(kModulePathCapacity, 0);
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), kModulePathCapacity);
+    // A cut path would name a folder that is not the program's: a failure too.
+    if (length == 0 || length >= kModulePathCapacity)
+        return Fail(u"GetModuleFileName failed (" + WideString::FromInt(GetLastError()) + u")");
+    const wstring16 modulePath(buffer.data(), length);
+    g_strAppDir = modulePath.substr(0, modulePath.rfind(u'/') + 1);
+
+    // Rewritten at every start, replacing a catalogue the user edited.
+    const wstring16 catalogue = g_strAppDir + u"Config.xml";
+    if (!ExtractResourceToFile(GetModuleHandleW(nullptr), IDR_CONFIG, u"CONFIG", catalogue))
+        return Fail(u"生成配置文件失败：" + catalogue);
+
+    g_strConfigDir = g_strAppDir + u"Config";
+    if (!IsFolder(g_strConfigDir) && !CreateFolderPath(g_strConfigDir))
+        return Fail(u"配置目录创建失败：" + g_strConfigDir);
+    g_strConfigDir += u"/";
+
+    // OLE and the control container: the browser needs no preparation.
+    QCoreApplication::setOrganizationName(QString::fromStdU16String(kRegistryKey));
+    QCoreApplication::setApplicationName(QStringLiteral("Tessaly"));
+    // Context-menu, keyboard and tooltip managers: Qt's own serve.
+
+    m_pMainWnd = new CMainFrame;
+    if (!m_pMainWnd->LoadFrame()) {
+        delete m_pMainWnd;
+        m_pMainWnd = nullptr;
+        return false;
+    }
+
+    // The command line names at most a file to open; without one, a new tab.
+    const bool opened = arguments.size() > 1 ? m_pMainWnd->OpenDocumentFile(arguments.at(1).toStdU16String()) != nullptr
+                                             : m_pMainWnd->OnFileNew() != nullptr;
+    if (!opened)
+        return false;
+    m_pMainWnd->show();
+    // The recorder's window and its saved list come with the recorder.
+    return true;
+}
+
+void CVellumApp::ShowAboutBox()
+{
+    CAboutDlg about(m_pMainWnd);
+    about.exec();
+}

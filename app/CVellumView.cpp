@@ -1,0 +1,345 @@
+#include "app/CVellumView.h"
+
+#include "app/CChildFrame.h"
+#include "app/CMainFrame.h"
+#include "app/CPageInput.h"
+#include "app/CVellumApp.h"
+#include "app/CVellumPage.h"
+#include "platform/WideString.h"
+#include "platform/Window.h"
+#include "platform/qt/WindowBinding.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QWebEngineScript>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+// The marker's key; Symbol.for keeps it off the page's named globals.
+constexpr char16_t kMarkKey[] = u"Symbol.for('tessaly.exec')";
+
+// A recovery storm (a page that kills its renderer at every load) stops here.
+constexpr int kMaxRecoveries = 3;
+constexpr qint64 kRecoveryWindowMs = 10000;
+
+QString JsonString(const QString &text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray {text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.constData() + 1, array.size() - 2);
+}
+
+// Compiles without running, in the isolated world, where a page's
+// Content-Security-Policy does not forbid it.
+QString SyntaxCheck(const QString &source)
+{
+    return QStringLiteral("(function(c){try{new Function(c);return true}catch(e){return false}})(") +
+        JsonString(source) + QStringLiteral(")");
+}
+
+// The code runs as one script of the page. A destructuring declaration with no
+// names keeps the code's completion value and its top-level declarations, and
+// sets the marker only when the code ran to its end.
+QString WithMarker(const QString &source, qint64 token)
+{
+    return source + QStringLiteral("\n;var {} = (globalThis[") + QString::fromUtf16(kMarkKey) + QStringLiteral("] = ") +
+        QString::number(token) + QStringLiteral(", 0);");
+}
+
+QString TakeMarker()
+{
+    const QString key = QString::fromUtf16(kMarkKey);
+    return QStringLiteral("(function(){var k=") + key +
+        QStringLiteral(",v=globalThis[k];delete globalThis[k];return v===undefined?-1:v})()");
+}
+
+wstring16 VariantToText(const QVariant &value)
+{
+    QString text;
+    switch (value.typeId()) {
+    case QMetaType::UnknownType:
+        break;
+    case QMetaType::Bool:
+        text = value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+        break;
+    case QMetaType::Double:
+        text = QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+        break;
+    case QMetaType::QVariantList:
+    case QMetaType::QVariantMap:
+        text = QString::fromUtf8(QJsonDocument::fromVariant(value).toJson(QJsonDocument::Compact));
+        break;
+    default:
+        text = value.toString();
+        break;
+    }
+    return text.toStdU16String();
+}
+
+} // namespace
+
+// The home page lives in the program's resources; a static library drops them
+// unless they are asked for.
+static void InitHomePageResources()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(home);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+struct CVellumView::ScriptCall {
+    quint64 generation = 0;
+    QElapsedTimer clock;
+    qint64 dialogMsAtStart = 0;
+    QEventLoop *loop = nullptr;
+    bool checkDone = false;
+    bool checkOk = false;
+    bool valueDone = false;
+    QVariant value;
+    bool markDone = false;
+    qint64 mark = -1;
+
+    void Wake()
+    {
+        if (loop)
+            loop->quit();
+    }
+};
+
+CVellumView::CVellumView(QWidget *parent, HWND parentWindow) : QWebEngineView(parent)
+{
+    InitHomePageResources();
+    m_pPage = new CVellumPage(this);
+    setPage(m_pPage);
+    m_window = std::make_unique<WindowBinding>(this, u"CVellumView", parentWindow,
+        [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); });
+    m_pInput = new CPageInput(this, m_window->Handle());
+    connect(m_pPage, &QWebEnginePage::scrollPositionChanged, m_pInput, &CPageInput::Refresh);
+    connect(m_pPage, &QWebEnginePage::contentsSizeChanged, m_pInput, &CPageInput::Refresh);
+    SetTimer(m_window->Handle(), kTimerId, kTimerMs, nullptr);
+
+    connect(m_pPage, &QWebEnginePage::loadFinished, this, &CVellumView::OnLoadFinished);
+    connect(m_pPage, &QWebEnginePage::renderProcessTerminated, this,
+        [this](QWebEnginePage::RenderProcessTerminationStatus, int) { OnRendererEnded(); });
+    connect(m_pPage, &QWebEnginePage::linkHovered, this, &CVellumView::StatusText);
+    // A hidden widget hides its page, and a hidden page gets about one timer tick
+    // a second. Tasks must run at full rate whatever the window's state.
+    connect(m_pPage, &QWebEnginePage::visibleChanged, this, [this](bool visible) {
+        if (!visible)
+            QMetaObject::invokeMethod(
+                this, [this] { m_pPage->setVisible(true); }, Qt::QueuedConnection);
+    });
+}
+
+CVellumView::~CVellumView()
+{
+    // Pending sends answer 0 and posts are dropped from here on.
+    delete m_pInput;
+    m_pInput = nullptr;
+    m_window.reset();
+}
+
+CChildFrame *CVellumView::GetParentFrame() const
+{
+    for (QWidget *w = parentWidget(); w; w = w->parentWidget())
+        if (auto *frame = qobject_cast<CChildFrame *>(w))
+            return frame;
+    return nullptr;
+}
+
+HWND CVellumView::GetSafeHwnd() const { return m_window ? m_window->Handle() : nullptr; }
+
+HWND CVellumView::GetContentWindow() const { return m_pInput ? m_pInput->ContentWindow() : nullptr; }
+
+wstring16 CVellumView::GetLocationURL() const { return url().toString().toStdU16String(); }
+
+void CVellumView::NavigateUrl(const wstring16 &url, bool openInNewWindow)
+{
+    const QUrl target = QUrl::fromUserInput(QString::fromStdU16String(url));
+    CVellumView *view = openInNewWindow ? OpenNewWindow() : this;
+    if (view)
+        view->load(target);
+}
+
+void CVellumView::OnInitialUpdate()
+{
+    if (!g_bNavigateHome)
+        return;
+    g_bNavigateHome = false;
+    NavigateUrl(CVellumApp::kHomePageUrl, false);
+}
+
+QWebEngineView *CVellumView::createWindow(QWebEnginePage::WebWindowType) { return OpenNewWindow(); }
+
+CVellumView *CVellumView::OpenNewWindow()
+{
+    auto *mainFrame = qobject_cast<CMainFrame *>(window());
+    if (!mainFrame)
+        return nullptr;
+    CChildFrame *frame = mainFrame->CreateChildFrame(m_pDocument, true);
+    return frame ? frame->GetBrowserView() : nullptr;
+}
+
+bool CVellumView::ExecScript(wstring16 code, wstring16 language, wstring16 &result)
+{
+    if (!GetSafeHwnd() || !m_bPageLoaded)
+        return false;
+    const wstring16 lang = language.empty() ? wstring16(u"javascript") : WideString::ToLower(language);
+    if (lang != u"javascript" && lang != u"jscript") {
+        result.clear();
+        return false;
+    }
+    static qint64 s_nextToken = static_cast<qint64>(QRandomGenerator::global()->bounded(1u << 30)) << 10;
+
+    auto call = std::make_shared<ScriptCall>();
+    call->generation = m_nGeneration;
+    call->clock.start();
+    call->dialogMsAtStart = m_pPage->DialogMilliseconds();
+    const QString source = QString::fromStdU16String(code);
+
+    m_pPage->runJavaScript(SyntaxCheck(source), QWebEngineScript::ApplicationWorld, [call](const QVariant &v) {
+        call->checkDone = true;
+        call->checkOk = v.toBool();
+        call->Wake();
+    });
+    QPointer<CVellumView> self(this);
+    bool finished = WaitForScript(*call, [call] { return call->checkDone; });
+    if (!self)
+        return false;
+    result.clear();
+    if (!finished || !call->checkOk)
+        return false;
+
+    const qint64 token = ++s_nextToken;
+    m_pPage->runJavaScript(WithMarker(source, token), QWebEngineScript::MainWorld, [call](const QVariant &v) {
+        call->valueDone = true;
+        call->value = v;
+        call->Wake();
+    });
+    m_pPage->runJavaScript(TakeMarker(), QWebEngineScript::MainWorld, [call](const QVariant &v) {
+        call->markDone = true;
+        call->mark = v.isValid() ? v.toLongLong() : -1;
+        call->Wake();
+    });
+    finished = WaitForScript(*call, [call] { return call->valueDone && call->markDone; });
+    if (!self || !finished)
+        return false;
+    result = VariantToText(call->value);
+    return call->mark == token;
+}
+
+bool CVellumView::WaitForScript(ScriptCall &call, const std::function<bool()> &done)
+{
+    QPointer<CVellumView> self(this);
+    bool stop = false;
+    bool timedOut = false;
+    const auto evaluate = [&] {
+        if (!self || done() || call.generation != m_nGeneration) {
+            stop = true;
+            return;
+        }
+        if (m_pPage->IsInDialog())
+            return;
+        const qint64 used = call.clock.elapsed() - (m_pPage->DialogMilliseconds() - call.dialogMsAtStart);
+        if (used >= m_nScriptTimeoutMs)
+            stop = timedOut = true;
+    };
+    QEventLoop loop;
+    QTimer watchdog;
+    watchdog.setInterval(20);
+    connect(&watchdog, &QTimer::timeout, &loop, [&] {
+        evaluate();
+        if (stop)
+            loop.quit();
+    });
+    evaluate();
+    if (!stop) {
+        // Every answer wakes the loop; it goes on until the call is done.
+        call.loop = &loop;
+        watchdog.start();
+        while (!stop) {
+            loop.exec();
+            evaluate();
+        }
+        call.loop = nullptr;
+    }
+    if (!self)
+        return false;
+    if (timedOut)
+        RecoverPage();
+    return done() && call.generation == m_nGeneration;
+}
+
+LRESULT CVellumView::OnMessage(UINT message, WPARAM, LPARAM)
+{
+    if (message == WM_TIMER)
+        OnTimer();
+    return 0;
+}
+
+void CVellumView::OnTimer()
+{
+    DoPendingScroll();
+    if (m_pInput)
+        m_pInput->Refresh();
+}
+
+void CVellumView::DoPendingScroll()
+{
+    LONG x = m_nScrollX.load();
+    LONG y = m_nScrollY.load();
+    if (x == -1 || y == -1 || !m_bPageLoaded)
+        return;
+    m_pPage->runJavaScript(QStringLiteral("window.scroll(%1,%2)").arg(x).arg(y), QWebEngineScript::ApplicationWorld);
+    // A request stored meanwhile by a replay is kept for the next tick.
+    m_nScrollX.compare_exchange_strong(x, -1);
+    m_nScrollY.compare_exchange_strong(y, -1);
+}
+
+void CVellumView::OnLoadFinished(bool ok)
+{
+    if (!url().isEmpty()) {
+        m_bPageLoaded = true;
+        m_pInput->OnPageLoaded();
+    }
+    emit PageLoaded(ok);
+}
+
+void CVellumView::RecoverPage()
+{
+    const qint64 pid = m_pPage->renderProcessPid();
+    ++m_nGeneration;
+    m_bPageLoaded = false;
+    if (pid > 0) {
+        m_bKillRequested = true;
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+        return; // renderProcessTerminated reloads the page
+    }
+    m_pPage->triggerAction(QWebEnginePage::Reload);
+}
+
+void CVellumView::OnRendererEnded()
+{
+    ++m_nGeneration;
+    m_bPageLoaded = false;
+    m_pInput->OnPageGone();
+    const bool requested = m_bKillRequested;
+    m_bKillRequested = false;
+    const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
+    while (!m_recoveryTimes.empty() && nowMs - m_recoveryTimes.front() > kRecoveryWindowMs)
+        m_recoveryTimes.pop_front();
+    if (!requested && static_cast<int>(m_recoveryTimes.size()) >= kMaxRecoveries)
+        return;
+    m_recoveryTimes.push_back(nowMs);
+    ++m_nRecoveries;
+    QTimer::singleShot(0, this, [this] { m_pPage->triggerAction(QWebEnginePage::Reload); });
+}

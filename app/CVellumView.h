@@ -1,0 +1,91 @@
+#pragma once
+// The browser of a tab: navigates, runs scripts in the loaded page, carries out
+// pending scroll requests and turns a page's request for a new window into a
+// new tab. Its window carries the content-window chain that mouse replay and
+// the recorder search (see CPageInput).
+
+#include "app/CVellumDoc.h"
+#include "platform/Win32Types.h"
+
+#include <QPointer>
+#include <QWebEngineView>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+
+class CChildFrame;
+class CPageInput;
+class CVellumPage;
+class WindowBinding;
+
+class CVellumView : public QWebEngineView {
+    Q_OBJECT
+public:
+    explicit CVellumView(QWidget *parent = nullptr, HWND parentWindow = nullptr);
+    ~CVellumView() override;
+
+    // Pending scroll position in page pixels; -1 in either: none. Written by
+    // mouse replay from its run thread, carried out and cleared on WM_TIMER.
+    std::atomic<LONG> m_nScrollX {-1};
+    std::atomic<LONG> m_nScrollY {-1};
+
+    void NavigateUrl(const wstring16 &url, bool openInNewWindow);
+    // Runs code in the page's global scope; true when it compiled and ran without
+    // an uncaught exception. result receives the completion value as text.
+    bool ExecScript(wstring16 code, wstring16 language, wstring16 &result);
+
+    // The first view after start-up opens the home page.
+    void OnInitialUpdate();
+
+    HWND GetSafeHwnd() const;
+    // The "Internet Explorer_Server" window while a page is loaded, else null.
+    HWND GetContentWindow() const;
+    wstring16 GetLocationURL() const;
+    CVellumDoc *GetDocument() const { return m_pDocument; }
+    void SetDocument(CVellumDoc *document) { m_pDocument = document; }
+    // The frame whose pane (0,1) this view is.
+    CChildFrame *GetParentFrame() const;
+
+    bool HasPage() const { return m_bPageLoaded; }
+    CVellumPage *Page() const { return m_pPage; }
+
+    // The bound on a script's running time (time in page dialogs not counted).
+    void SetScriptTimeout(int milliseconds) { m_nScriptTimeoutMs = milliseconds; }
+    // Counts renderer recoveries (a hung script, a crash); tests read it.
+    int RecoveryCount() const { return m_nRecoveries; }
+
+    static constexpr UINT_PTR kTimerId = 1;
+    static constexpr UINT kTimerMs = 150;
+    static constexpr int kDefaultScriptTimeoutMs = 10000;
+
+signals:
+    void PageLoaded(bool ok);
+    void StatusText(const QString &text);
+
+protected:
+    QWebEngineView *createWindow(QWebEnginePage::WebWindowType type) override;
+
+private:
+    struct ScriptCall;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnTimer();
+    void DoPendingScroll();
+    bool WaitForScript(ScriptCall &call, const std::function<bool()> &done);
+    void OnLoadFinished(bool ok);
+    void OnRendererEnded();
+    void RecoverPage();
+    CVellumView *OpenNewWindow();
+
+    std::unique_ptr<WindowBinding> m_window;
+    CVellumPage *m_pPage = nullptr;
+    CPageInput *m_pInput = nullptr;
+    QPointer<CVellumDoc> m_pDocument;
+    bool m_bPageLoaded = false;
+    bool m_bKillRequested = false;
+    quint64 m_nGeneration = 0;
+    int m_nScriptTimeoutMs = kDefaultScriptTimeoutMs;
+    int m_nRecoveries = 0;
+    std::deque<qint64> m_recoveryTimes;
+};

@@ -1,0 +1,3 @@
+#include "tasks/CLeftView.h"
+
+CLeftView::CLeftView(QWidget *parent) : QWidget(parent) { }

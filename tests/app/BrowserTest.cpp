@@ -1,0 +1,75 @@
+#include "tests/app/BrowserTest.h"
+
+#include "app/CVellumApp.h"
+#include "platform/qt/QtPlatform.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTest>
+
+#include <cstdlib>
+
+void BrowserTest::SetUp()
+{
+    QtPlatform::Install();
+    g_bNavigateHome = false;
+    m_frame = std::make_unique<CMainFrame>();
+    ASSERT_TRUE(m_frame->LoadFrame());
+    m_frame->resize(1000, 700);
+    m_frame->show();
+}
+
+void BrowserTest::TearDown()
+{
+    m_frame.reset();
+    // Deferred deletions of closed tabs run before the next test.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QUrl BrowserTest::Page(const QString &name)
+{
+    const char *root = std::getenv("TESSALY_TEST_DATA");
+    return QUrl::fromLocalFile(QString::fromUtf8(root ? root : "tests/data") + QStringLiteral("/pages/") + name);
+}
+
+bool BrowserTest::WaitFor(const std::function<bool()> &condition, int milliseconds)
+{
+    return QTest::qWaitFor(condition, milliseconds);
+}
+
+void BrowserTest::Pause(int milliseconds) { QTest::qWait(milliseconds); }
+
+bool BrowserTest::Load(CVellumView *view, const QUrl &url)
+{
+    bool loaded = false;
+    const auto connection = QObject::connect(view, &CVellumView::PageLoaded, view, [&](bool) { loaded = true; });
+    view->load(url);
+    const bool ok = WaitFor([&] { return loaded && view->HasPage(); });
+    QObject::disconnect(connection);
+    return ok;
+}
+
+QString BrowserTest::Js(CVellumView *view, const QString &code)
+{
+    wstring16 result;
+    EXPECT_TRUE(view->ExecScript(code.toStdU16String(), u"javascript", result)) << code.toStdString();
+    return QString::fromStdU16String(result);
+}
+
+CChildFrame *BrowserTest::NewTab(bool activate)
+{
+    CChildFrame *frame = m_frame->CreateChildFrame(nullptr, activate);
+    EXPECT_NE(frame, nullptr);
+    return frame;
+}
+
+CVellumView *BrowserTest::NewView(const QString &page, bool activate)
+{
+    CChildFrame *frame = NewTab(activate);
+    if (!frame)
+        return nullptr;
+    CVellumView *view = frame->GetBrowserView();
+    EXPECT_TRUE(Load(view, Page(page))) << page.toStdString();
+    return view;
+}

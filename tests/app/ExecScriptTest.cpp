@@ -1,0 +1,173 @@
+// Scripts in the loaded page: status, completion value, global scope, pages that
+// forbid eval, hung scripts, page dialogs and renderer recovery.
+
+#include "tests/app/BrowserTest.h"
+
+#include "app/CVellumPage.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <csignal>
+
+namespace {
+
+struct ScriptCase {
+    const char *name;
+    const char16_t *code;
+    const char16_t *language;
+    bool ok;
+    const char16_t *result;
+};
+
+const ScriptCase kCases[] = {
+    {"expression", u"1 + 2", u"", true, u"3"},
+    {"string value", u"'ab' + 'c'", u"javascript", true, u"abc"},
+    {"JScript in any case", u"6 * 7", u"JScript", true, u"42"},
+    {"JavaScript in capitals", u"true", u"JAVASCRIPT", true, u"true"},
+    {"statement without value", u"var unusedByTests = 1;", u"", true, u""},
+    {"empty code", u"", u"", true, u""},
+    {"ends in a line comment", u"6 * 7 // the answer", u"", true, u"42"},
+    {"ends in a block comment", u"5 /* five */", u"", true, u"5"},
+    {"thrown error", u"throw new Error('boom')", u"", false, u""},
+    {"error after a statement", u"var partlyRun = 1; undefinedFunctionOfTests();", u"", false, u""},
+    {"syntax error", u"1 +", u"", false, u""},
+    {"unclosed block comment", u"1 /* open", u"", false, u""},
+    {"incomplete statement", u"if (window.anything)", u"", false, u""},
+    {"return outside a function", u"return 5", u"", false, u""},
+    {"vbscript", u"MsgBox \"hi\"", u"vbscript", false, u""},
+    {"unknown language", u"1", u"perl", false, u""},
+};
+
+} // namespace
+
+class ExecScriptTest : public BrowserTest { };
+
+TEST_F(ExecScriptTest, StatusAndCompletionValue)
+{
+    CVellumView *view = NewView(QStringLiteral("plain.html"));
+    ASSERT_NE(view, nullptr);
+    for (const ScriptCase &c : kCases) {
+        wstring16 result = u"previous";
+        EXPECT_EQ(view->ExecScript(c.code, c.language, result), c.ok) << c.name;
+        EXPECT_EQ(QString::fromStdU16String(result), QString::fromUtf16(c.result)) << c.name;
+    }
+}
+
+TEST_F(ExecScriptTest, TopLevelDeclarationsStayInThePageScope)
+{
+    CVellumView *view = NewView(QStringLiteral("plain.html"));
+    ASSERT_NE(view, nullptr);
+    Js(view, QStringLiteral("var v1 = 1; function f1() { return 2; } let l1 = 3; const c1 = 4; class K1 { }"));
+    EXPECT_EQ(
+        Js(view, QStringLiteral("v1 + f1() + l1 + c1 + (typeof K1 === 'function' ? 10 : 0)")), QStringLiteral("20"));
+    // The page's own scripts see them too.
+    EXPECT_EQ(Js(view, QStringLiteral("window.v1 + typeof window.f1")), QStringLiteral("1function"));
+    // Running the same declarations again is an error of the page, as for any script.
+    wstring16 result;
+    EXPECT_FALSE(view->ExecScript(u"let l1 = 5;", u"", result));
+    EXPECT_EQ(Js(view, QStringLiteral("l1")), QStringLiteral("3"));
+}
+
+TEST_F(ExecScriptTest, ObjectValuesComeBackAsText)
+{
+    CVellumView *view = NewView(QStringLiteral("plain.html"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(Js(view, QStringLiteral("[1, 'a']")), QStringLiteral("[1,\"a\"]"));
+    EXPECT_EQ(Js(view, QStringLiteral("0.5")), QStringLiteral("0.5"));
+    EXPECT_EQ(Js(view, QStringLiteral("null")), QString());
+    EXPECT_EQ(Js(view, QStringLiteral("document.getElementById('text').textContent")), QStringLiteral("plain page"));
+}
+
+TEST_F(ExecScriptTest, NoPageGivesFalseAndLeavesTheResult)
+{
+    CChildFrame *frame = NewTab();
+    ASSERT_NE(frame, nullptr);
+    wstring16 result = u"untouched";
+    EXPECT_FALSE(frame->GetBrowserView()->ExecScript(u"1", u"", result));
+    EXPECT_EQ(result, u"untouched");
+}
+
+TEST_F(ExecScriptTest, PageThatForbidsEval)
+{
+    CVellumView *view = NewView(QStringLiteral("csp.html"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(Js(view, QStringLiteral("var cspValue = 21; cspValue * 2")), QStringLiteral("42"));
+    EXPECT_EQ(Js(view, QStringLiteral("cspValue")), QStringLiteral("21"));
+    wstring16 result;
+    EXPECT_FALSE(view->ExecScript(u"throw 1", u"", result));
+    EXPECT_FALSE(view->ExecScript(u"1 +", u"", result));
+    // The page's policy still holds for the code itself.
+    EXPECT_FALSE(view->ExecScript(u"eval('1')", u"", result));
+}
+
+TEST_F(ExecScriptTest, HungScriptFailsAndThePageRecovers)
+{
+    CVellumView *other = NewView(QStringLiteral("plain.html"));
+    CVellumView *view = NewView(QStringLiteral("plain.html"));
+    ASSERT_NE(other, nullptr);
+    ASSERT_NE(view, nullptr);
+    Js(other, QStringLiteral("var keptByOtherTab = 'kept'"));
+    Js(view, QStringLiteral("var lostWithTheRenderer = 1"));
+    view->SetScriptTimeout(1500);
+
+    QElapsedTimer clock;
+    clock.start();
+    wstring16 result;
+    EXPECT_FALSE(view->ExecScript(u"while (true) { }", u"", result));
+    EXPECT_GE(clock.elapsed(), 1400);
+    EXPECT_LT(clock.elapsed(), 6000);
+
+    ASSERT_TRUE(WaitFor([&] { return view->HasPage(); }));
+    EXPECT_EQ(view->RecoveryCount(), 1);
+    EXPECT_EQ(Js(view, QStringLiteral("typeof lostWithTheRenderer")), QStringLiteral("undefined"));
+    EXPECT_EQ(Js(view, QStringLiteral("1 + 1")), QStringLiteral("2"));
+    EXPECT_EQ(other->RecoveryCount(), 0);
+    EXPECT_EQ(Js(other, QStringLiteral("keptByOtherTab")), QStringLiteral("kept"));
+}
+
+TEST_F(ExecScriptTest, RendererThatDiesIsRecovered)
+{
+    CVellumView *view = NewView(QStringLiteral("plain.html"));
+    ASSERT_NE(view, nullptr);
+    const qint64 pid = view->page()->renderProcessPid();
+    ASSERT_GT(pid, 0);
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+    ASSERT_TRUE(WaitFor([&] { return view->RecoveryCount() == 1 && view->HasPage(); }));
+    EXPECT_NE(view->page()->renderProcessPid(), pid);
+    EXPECT_EQ(Js(view, QStringLiteral("document.title")), QStringLiteral("plain"));
+}
+
+TEST_F(ExecScriptTest, TimeInPageDialogsDoesNotCount)
+{
+    CVellumView *view = NewView(QStringLiteral("plain.html"));
+    ASSERT_NE(view, nullptr);
+    view->SetScriptTimeout(800);
+    QString dialogText;
+    // The person reads the message for longer than the bound, then presses OK.
+    QTimer::singleShot(1600, view, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            dialogText = box->text();
+            box->accept();
+        }
+    });
+    wstring16 result;
+    EXPECT_TRUE(view->ExecScript(u"alert('hello'); 7", u"", result));
+    EXPECT_EQ(result, u"7");
+    EXPECT_EQ(dialogText, QStringLiteral("hello"));
+    EXPECT_FALSE(view->Page()->IsInDialog());
+    EXPECT_EQ(view->RecoveryCount(), 0);
+}
+
+TEST_F(ExecScriptTest, ConfirmAnswerReachesTheScript)
+{
+    CVellumView *view = NewView(QStringLiteral("plain.html"));
+    ASSERT_NE(view, nullptr);
+    QTimer::singleShot(200, view, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            box->reject();
+    });
+    EXPECT_EQ(Js(view, QStringLiteral("confirm('sure?') ? 'yes' : 'no'")), QStringLiteral("no"));
+}

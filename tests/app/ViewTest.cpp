@@ -1,0 +1,209 @@
+// Navigation, pending scroll, new windows, the first page and the documents of tabs.
+
+#include "tests/app/BrowserTest.h"
+
+#include "app/CDocumentTabs.h"
+#include "app/CVellumApp.h"
+#include "app/CVellumDoc.h"
+#include "platform/UserInterface.h"
+#include "platform/Window.h"
+#include "tasks/CLeftView.h"
+#include "tests/common/TempDir.h"
+
+#include <QFile>
+#include <QSplitter>
+#include <QTabBar>
+
+#include <fstream>
+
+class ViewTest : public BrowserTest {
+protected:
+    void TearDown() override
+    {
+        SetFileDialogSeam({});
+        BrowserTest::TearDown();
+    }
+
+    static int ScrollY(CVellumView *view) { return Js(view, QStringLiteral("Math.round(window.scrollY)")).toInt(); }
+    static int ScrollX(CVellumView *view) { return Js(view, QStringLiteral("Math.round(window.scrollX)")).toInt(); }
+};
+
+TEST_F(ViewTest, TabIsSplitIntoPanelAndBrowser)
+{
+    CChildFrame *frame = NewTab();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(frame->m_wndSplitter, nullptr);
+    EXPECT_EQ(frame->m_wndSplitter->orientation(), Qt::Horizontal);
+    EXPECT_EQ(frame->m_wndSplitter->count(), 2);
+    EXPECT_NE(qobject_cast<CLeftView *>(frame->GetPane(0, 0)), nullptr);
+    EXPECT_NE(qobject_cast<CVellumView *>(frame->GetPane(0, 1)), nullptr);
+    EXPECT_EQ(frame->GetPane(1, 0), nullptr);
+    EXPECT_EQ(frame->GetPane(0, 2), nullptr);
+    // The panel finds its browser beside itself.
+    auto *splitter = qobject_cast<QSplitter *>(frame->GetLeftView()->parentWidget());
+    ASSERT_NE(splitter, nullptr);
+    EXPECT_EQ(splitter->widget(1), frame->GetBrowserView());
+    EXPECT_EQ(frame->GetBrowserView()->GetDocument()->GetTitle(), u"Tessaly");
+}
+
+TEST_F(ViewTest, PendingScrollIsCarriedOut)
+{
+    CVellumView *view = NewView(QStringLiteral("long.html"));
+    ASSERT_NE(view, nullptr);
+    view->m_nScrollX = 0;
+    view->m_nScrollY = 500;
+    ASSERT_TRUE(WaitFor([&] { return view->m_nScrollY == -1; }));
+    ASSERT_TRUE(WaitFor([&] { return ScrollY(view) == 500; }));
+    EXPECT_EQ(view->m_nScrollX, -1);
+
+    view->m_nScrollX = 300;
+    view->m_nScrollY = 1200;
+    ASSERT_TRUE(WaitFor([&] { return ScrollY(view) == 1200 && ScrollX(view) == 300; }));
+
+    view->m_nScrollX = 0;
+    view->m_nScrollY = 0;
+    ASSERT_TRUE(WaitFor([&] { return ScrollY(view) == 0 && ScrollX(view) == 0; }));
+}
+
+TEST_F(ViewTest, RequestWithMinusOneNeverRuns)
+{
+    CVellumView *view = NewView(QStringLiteral("long.html"));
+    ASSERT_NE(view, nullptr);
+    view->m_nScrollX = -1;
+    view->m_nScrollY = 700;
+    Pause(3 * CVellumView::kTimerMs);
+    EXPECT_EQ(ScrollY(view), 0);
+    EXPECT_EQ(view->m_nScrollY, 700);
+    view->m_nScrollX = 400;
+    view->m_nScrollY = -1;
+    Pause(3 * CVellumView::kTimerMs);
+    EXPECT_EQ(ScrollX(view), 0);
+}
+
+TEST_F(ViewTest, RequestBeforeThePageWaitsForIt)
+{
+    CChildFrame *frame = NewTab();
+    ASSERT_NE(frame, nullptr);
+    CVellumView *view = frame->GetBrowserView();
+    view->m_nScrollX = 0;
+    view->m_nScrollY = 900;
+    Pause(3 * CVellumView::kTimerMs);
+    EXPECT_EQ(view->m_nScrollY, 900);
+    ASSERT_TRUE(Load(view, Page(QStringLiteral("long.html"))));
+    ASSERT_TRUE(WaitFor([&] { return ScrollY(view) == 900; }));
+}
+
+TEST_F(ViewTest, PageRequestForANewWindowOpensATab)
+{
+    CVellumView *view = NewView(QStringLiteral("plain.html"));
+    ASSERT_NE(view, nullptr);
+    Js(view, QStringLiteral("window.open('long.html'); 0"));
+    ASSERT_TRUE(WaitFor([&] { return m_frame->Tabs()->Count() == 2; }));
+    CChildFrame *frame = m_frame->MDIGetActive();
+    ASSERT_NE(frame, nullptr);
+    CVellumView *opened = frame->GetBrowserView();
+    ASSERT_NE(opened, view);
+    ASSERT_TRUE(WaitFor([&] { return opened->HasPage(); }));
+    EXPECT_TRUE(opened->GetLocationURL().ends_with(u"long.html"));
+    // Same document, a fresh panel, numbered titles.
+    EXPECT_EQ(opened->GetDocument(), view->GetDocument());
+    EXPECT_NE(frame->GetLeftView(), view->GetParentFrame()->GetLeftView());
+    EXPECT_EQ(m_frame->Tabs()->TabBar()->tabText(0), QStringLiteral("Tessaly:1"));
+    EXPECT_EQ(m_frame->Tabs()->TabBar()->tabText(1), QStringLiteral("Tessaly:2"));
+}
+
+TEST_F(ViewTest, NavigateInNewWindowOpensATabWithThePage)
+{
+    CVellumView *view = NewView(QStringLiteral("plain.html"));
+    ASSERT_NE(view, nullptr);
+    view->NavigateUrl(Page(QStringLiteral("long.html")).toString().toStdU16String(), true);
+    ASSERT_EQ(m_frame->Tabs()->Count(), 2);
+    CVellumView *opened = m_frame->ActiveView();
+    ASSERT_NE(opened, view);
+    ASSERT_TRUE(WaitFor([&] { return opened->HasPage(); }));
+    EXPECT_TRUE(opened->GetLocationURL().ends_with(u"long.html"));
+    EXPECT_TRUE(view->GetLocationURL().ends_with(u"plain.html"));
+
+    view->NavigateUrl(Page(QStringLiteral("csp.html")).toString().toStdU16String(), false);
+    ASSERT_TRUE(WaitFor([&] { return view->GetLocationURL().ends_with(u"csp.html") && view->HasPage(); }));
+    EXPECT_EQ(m_frame->Tabs()->Count(), 2);
+}
+
+TEST_F(ViewTest, OnlyTheFirstViewOpensTheHomePage)
+{
+    g_bNavigateHome = true;
+    CChildFrame *first = NewTab();
+    CChildFrame *second = NewTab();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_FALSE(g_bNavigateHome);
+    CVellumView *home = first->GetBrowserView();
+    ASSERT_TRUE(WaitFor([&] { return home->HasPage(); }));
+    EXPECT_EQ(home->GetLocationURL(), CVellumApp::kHomePageUrl);
+    // The built-in page works offline and offers its practice area.
+    EXPECT_EQ(Js(home,
+                  QStringLiteral("['counter-button','drag-target','board','long-area']"
+                                 ".every(function (id) { return !!document.getElementById(id); })")),
+        QStringLiteral("true"));
+    Pause(500);
+    EXPECT_FALSE(second->GetBrowserView()->HasPage());
+    EXPECT_TRUE(second->GetBrowserView()->GetLocationURL().empty());
+}
+
+TEST_F(ViewTest, MenuFollowsWhetherATabIsOpen)
+{
+    EXPECT_EQ(m_frame->CurrentMenuId(), CMainFrame::IDR_MAINFRAME);
+    EXPECT_FALSE(m_frame->IsCommandEnabled(CMainFrame::ID_FILE_SAVE));
+    // Commands dispatch by identifier, also as WM_COMMAND to the frame's window.
+    SendMessageW(m_frame->GetSafeHwnd(), WM_COMMAND, CMainFrame::ID_FILE_NEW, 0);
+    ASSERT_EQ(m_frame->Tabs()->Count(), 1);
+    EXPECT_EQ(m_frame->CurrentMenuId(), CMainFrame::IDR_VellumTYPE);
+    EXPECT_TRUE(m_frame->IsCommandEnabled(CMainFrame::ID_FILE_SAVE));
+    EXPECT_TRUE(m_frame->OnCommand(CMainFrame::ID_WINDOW_NEW));
+    ASSERT_EQ(m_frame->Tabs()->Count(), 2);
+    EXPECT_EQ(m_frame->Tabs()->Frames()[0]->GetDocument(), m_frame->Tabs()->Frames()[1]->GetDocument());
+    // Close takes the document with all its tabs.
+    EXPECT_TRUE(m_frame->OnCommand(CMainFrame::ID_FILE_CLOSE));
+    EXPECT_EQ(m_frame->Tabs()->Count(), 0);
+    EXPECT_EQ(m_frame->CurrentMenuId(), CMainFrame::IDR_MAINFRAME);
+    EXPECT_FALSE(m_frame->OnCommand(12345));
+}
+
+TEST_F(ViewTest, SaveWritesAnEmptyFileAndOpenMakesATitledTab)
+{
+    TempDir dir;
+    const std::string saved = (dir / "saved.doc").string();
+    {
+        std::ofstream out(saved);
+        out << "old content";
+    }
+    ASSERT_NE(m_frame->OnFileNew(), nullptr);
+    SetFileDialogSeam([&](const FileDialogRequest &request, wstring16 *path) {
+        EXPECT_TRUE(request.save);
+        *path = QString::fromStdString(saved).toStdU16String();
+        return true;
+    });
+    EXPECT_TRUE(m_frame->OnCommand(CMainFrame::ID_FILE_SAVE));
+    EXPECT_EQ(QFile(QString::fromStdString(saved)).size(), 0);
+    EXPECT_EQ(m_frame->Tabs()->TabBar()->tabText(0), QStringLiteral("saved.doc"));
+
+    const std::string other = (dir / "其他.txt").string();
+    {
+        std::ofstream out(other);
+        out << "anything";
+    }
+    SetFileDialogSeam([&](const FileDialogRequest &request, wstring16 *path) {
+        EXPECT_FALSE(request.save);
+        *path = QString::fromStdString(other).toStdU16String();
+        return true;
+    });
+    EXPECT_TRUE(m_frame->OnCommand(CMainFrame::ID_FILE_OPEN));
+    ASSERT_EQ(m_frame->Tabs()->Count(), 2);
+    CChildFrame *opened = m_frame->MDIGetActive();
+    EXPECT_EQ(opened->Title(), QStringLiteral("其他.txt"));
+    EXPECT_NE(opened->GetDocument(), m_frame->Tabs()->Frames()[0]->GetDocument());
+    Pause(300);
+    EXPECT_FALSE(opened->GetBrowserView()->HasPage());
+    EXPECT_EQ(QFile(QString::fromStdString(other)).size(), 8);
+    EXPECT_EQ(m_frame->RecentFiles().value(0), QString::fromStdString(other));
+}
