@@ -26,18 +26,31 @@ std::u16string_view Reference(const XmlEntity &row)
 
 namespace XmlEntities {
 
-wstring16 Decode(std::u16string_view text, const XmlEntityTable &table)
+bool MayHold(std::u16string_view text, const XmlEntityTable &table)
 {
-    // Most values hold no reference at all: answer those without a character loop.
-    bool any = false;
+    // Every default row starts with "&": one scan answers for all of them.
+    bool onlyAmpersand = true;
     for (const XmlEntity &row : table) {
         std::u16string_view ref = Reference(row);
-        if (!ref.empty() && text.find(ref.front()) != std::u16string_view::npos) {
-            any = true;
+        if (!ref.empty() && ref.front() != u'&') {
+            onlyAmpersand = false;
             break;
         }
     }
-    if (!any)
+    if (onlyAmpersand)
+        return text.find(u'&') != std::u16string_view::npos;
+    for (const XmlEntity &row : table) {
+        std::u16string_view ref = Reference(row);
+        if (!ref.empty() && text.find(ref.front()) != std::u16string_view::npos)
+            return true;
+    }
+    return false;
+}
+
+wstring16 Decode(std::u16string_view text, const XmlEntityTable &table)
+{
+    // Most values hold no reference at all: answer those without a character loop.
+    if (!MayHold(text, table))
         return wstring16(text);
 
     wstring16 out;

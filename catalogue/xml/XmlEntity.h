@@ -21,6 +21,9 @@ extern const XmlEntityTable DefaultXmlEntities;
 
 namespace XmlEntities {
 
+// False when no reference of the table can begin anywhere in text.
+bool MayHold(std::u16string_view text, const XmlEntityTable &table);
+
 // At each place the first row whose reference begins there wins; numeric
 // references are not rows and stay as written.
 wstring16 Decode(std::u16string_view text, const XmlEntityTable &table);

@@ -30,7 +30,15 @@ char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<c
 // the text except while reading the pseudo-attributes of an instruction.
 class XmlParser {
 public:
-    XmlParser(std::u16string_view text, XmlParseOptions &options) : m_text(text), m_end(text.size()), m_opt(options) { }
+    XmlParser(std::u16string_view text, XmlParseOptions &options)
+        : m_text(text), m_end(text.size()), m_opt(options),
+          m_decode(options.decodeEntities && options.entities && !options.entities->empty())
+    {
+        if (m_decode)
+            for (const XmlEntity &row : *options.entities)
+                if (row.reference.empty() || row.reference.front() != u'&')
+                    m_ampersandOnly = false;
+    }
 
     XmlPosition Run(XmlNode &root, XmlPosition from);
 
@@ -39,8 +47,10 @@ private:
 
     Opened Open(XmlNode &node, XmlPosition from, XmlPosition &pos);
     XmlPosition ReadAttributes(XmlNode &node, XmlPosition p, XmlPosition limit, bool instruction);
+    XmlPosition GatherAttributes(XmlNode &node, XmlPosition p, XmlPosition limit, bool instruction);
     XmlPosition ReadInstruction(XmlNode &node, XmlPosition p);
-    XmlPosition ReadSection(XmlNode &node, XmlPosition p, XmlNodeKind kind);
+    // Appends the section to `target` (skipped when there is none).
+    XmlPosition ReadSection(XmlNode *target, XmlNode *document, XmlPosition p, XmlNodeKind kind);
     XmlPosition TakeCharacterData(XmlNode &node, XmlPosition from);
     void AssignValue(wstring16 &target, XmlPosition a, XmlPosition b);
 
@@ -67,12 +77,9 @@ private:
         return limit;
     }
 
-    XmlPosition FindFirstOf(XmlPosition p, std::u16string_view set, XmlPosition limit) const
+    static bool IsNameEnd(char16_t c)
     {
-        for (; p < limit; ++p)
-            if (set.find(m_text[p]) != std::u16string_view::npos)
-                return p;
-        return None;
+        return c == u' ' || c == u'/' || c == u'>' || c == u'\t' || c == u'\r' || c == u'\n';
     }
 
     bool StartsWith(XmlPosition p, std::u16string_view literal) const
@@ -90,9 +97,23 @@ private:
     // Case-insensitive; a single escape character neither starts nor breaks a match.
     XmlPosition FindTerminator(XmlPosition p, std::u16string_view literal, XmlPosition &after) const;
 
+    bool MayDecode(std::u16string_view raw) const
+    {
+        if (!m_decode)
+            return false;
+        if (m_ampersandOnly)
+            return raw.find(u'&') != std::u16string_view::npos;
+        return XmlEntities::MayHold(raw, *m_opt.entities);
+    }
+
     std::u16string_view m_text;
     XmlPosition m_end;
     XmlParseOptions &m_opt;
+    const bool m_decode;
+    // Every reference of the table starts with "&", so one search tells whether to decode.
+    bool m_ampersandOnly = true;
+    // Attributes are gathered here and then moved to their node in one allocation.
+    std::vector<XmlAttribute> m_attributes;
 };
 
 XmlPosition XmlParser::FindTerminator(XmlPosition p, std::u16string_view literal, XmlPosition &after) const
@@ -130,8 +151,13 @@ void XmlParser::AssignValue(wstring16 &target, XmlPosition a, XmlPosition b)
     if (a >= b)
         return;
     std::u16string_view raw = m_text.substr(a, b - a);
-    wstring16 taken;
+    const bool decode = MayDecode(raw);
     const char16_t esc = m_opt.escape;
+    if (!decode && (esc == 0 || raw.find(esc) == std::u16string_view::npos)) {
+        target.assign(raw);
+        return;
+    }
+    wstring16 taken;
     if (esc != 0 && raw.find(esc) != std::u16string_view::npos) {
         taken.reserve(raw.size());
         for (std::size_t i = 0; i < raw.size(); ++i) {
@@ -145,7 +171,7 @@ void XmlParser::AssignValue(wstring16 &target, XmlPosition a, XmlPosition b)
     } else {
         taken.assign(raw);
     }
-    if (m_opt.decodeEntities && m_opt.entities)
+    if (decode)
         taken = XmlEntities::Decode(taken, *m_opt.entities);
     target = std::move(taken);
 }
@@ -159,21 +185,35 @@ XmlPosition XmlParser::TakeCharacterData(XmlNode &node, XmlPosition from)
 
 XmlPosition XmlParser::ReadAttributes(XmlNode &node, XmlPosition p, XmlPosition limit, bool instruction)
 {
+    m_attributes.clear();
+    XmlPosition end = GatherAttributes(node, p, limit, instruction);
+    node.attributes.reserve(node.attributes.size() + m_attributes.size());
+    for (XmlAttribute &attribute : m_attributes)
+        node.attributes.push_back(std::move(attribute));
+    return end;
+}
+
+XmlPosition XmlParser::GatherAttributes(XmlNode &node, XmlPosition p, XmlPosition limit, bool instruction)
+{
     while (p < limit) {
         p = SkipSpace(p, limit);
         if (p >= limit)
             break;
         if (m_text[p] == u'>' || m_text[p] == u'/')
             return p;
-        XmlPosition stop = FindFirstOf(p, u" =", limit);
+        XmlPosition stop = p;
+        while (stop < limit && m_text[stop] != u' ' && m_text[stop] != u'=')
+            ++stop;
+        if (stop >= limit)
+            stop = None;
         if (stop == None) {
             if (instruction)
                 return limit;
             m_opt.RecordError(XmlParseError::AttributeMalformed, p, node.name);
             return None;
         }
-        node.attributes.emplace_back();
-        XmlAttribute &attribute = node.attributes.back();
+        m_attributes.emplace_back();
+        XmlAttribute &attribute = m_attributes.back();
         attribute.parent = &node;
         attribute.name.assign(m_text.substr(p, stop - p));
 
@@ -221,7 +261,7 @@ XmlPosition XmlParser::ReadInstruction(XmlNode &node, XmlPosition p)
     return after;
 }
 
-XmlPosition XmlParser::ReadSection(XmlNode &node, XmlPosition p, XmlNodeKind kind)
+XmlPosition XmlParser::ReadSection(XmlNode *target, XmlNode *document, XmlPosition p, XmlNodeKind kind)
 {
     const bool comment = kind == XmlNodeKind::Comment;
     XmlPosition start = p + (comment ? 4 : 9);
@@ -229,13 +269,12 @@ XmlPosition XmlParser::ReadSection(XmlNode &node, XmlPosition p, XmlNodeKind kin
     XmlPosition term = FindTerminator(start, comment ? u"-->" : u"]]>", after);
     if (term == None)
         return None;
-    XmlNode *target = node.parent ? node.parent : node.document;
     if (target) {
         auto section = std::make_unique<XmlNode>();
         section->kind = kind;
         section->name = comment ? u"#COMMENT" : u"#CDATA";
         section->parent = target;
-        section->document = node.document;
+        section->document = document;
         section->value.assign(m_text.substr(start, term - start));
         target->children.push_back(std::move(section));
     }
@@ -257,6 +296,7 @@ XmlParser::Opened XmlParser::Open(XmlNode &node, XmlPosition from, XmlPosition &
     }
 
     const bool insideElement = node.parent && node.parent->kind != XmlNodeKind::Document;
+    XmlNode *sectionTarget = node.parent ? node.parent : node.document;
     for (;;) {
         bool consumed = false;
         p = SkipSpace(p, m_end);
@@ -267,7 +307,7 @@ XmlParser::Opened XmlParser::Open(XmlNode &node, XmlPosition from, XmlPosition &
         }
         p = SkipSpace(p, m_end);
         if (StartsWith(p, u"<!--")) {
-            if ((p = ReadSection(node, p, XmlNodeKind::Comment)) == None)
+            if ((p = ReadSection(sectionTarget, node.document, p, XmlNodeKind::Comment)) == None)
                 return Opened::Done;
             if (insideElement) {
                 pos = p;
@@ -277,7 +317,7 @@ XmlParser::Opened XmlParser::Open(XmlNode &node, XmlPosition from, XmlPosition &
         }
         p = SkipSpace(p, m_end);
         if (StartsWith(p, u"<![CDATA[")) {
-            if ((p = ReadSection(node, p, XmlNodeKind::CData)) == None)
+            if ((p = ReadSection(sectionTarget, node.document, p, XmlNodeKind::CData)) == None)
                 return Opened::Done;
             if (insideElement) {
                 pos = p;
@@ -299,8 +339,10 @@ XmlParser::Opened XmlParser::Open(XmlNode &node, XmlPosition from, XmlPosition &
         }
     }
 
-    XmlPosition nameEnd = FindFirstOf(p + 1, u" />\t\r\n", m_end);
-    if (nameEnd == None)
+    XmlPosition nameEnd = p + 1;
+    while (nameEnd < m_end && !IsNameEnd(m_text[nameEnd]))
+        ++nameEnd;
+    if (nameEnd >= m_end)
         return Opened::Done;
     if (nameEnd > p + 1)
         node.name.assign(m_text.substr(p + 1, nameEnd - p - 1));
@@ -398,6 +440,18 @@ XmlPosition XmlParser::Run(XmlNode &root, XmlPosition from)
                 childReturned = true;
                 continue;
             }
+            // A section here would make the child stop at once, empty, after adding
+            // the section to this node: do just that.
+            if (node.kind != XmlNodeKind::Document) {
+                XmlNodeKind section = StartsWith(lt, u"<!--") ? XmlNodeKind::Comment
+                    : StartsWith(lt, u"<![CDATA[")            ? XmlNodeKind::CData
+                                                              : XmlNodeKind::Element;
+                if (section != XmlNodeKind::Element) {
+                    pos = ReadSection(&node, node.document, lt, section);
+                    childReturned = true;
+                    continue;
+                }
+            }
             if (stack.size() >= XmlNode::MaxDepth)
                 return None;
             auto child = std::make_unique<XmlNode>();
@@ -425,6 +479,15 @@ XmlPosition XmlParser::Run(XmlNode &root, XmlPosition from)
 
 XmlNode::~XmlNode()
 {
+    // Ordinary trees are freed the ordinary way; below a few hundred levels the
+    // rest is flattened with a list of our own so the stack stays bounded.
+    thread_local int depth = 0;
+    if (depth < 256) {
+        ++depth;
+        children.clear();
+        --depth;
+        return;
+    }
     std::vector<std::unique_ptr<XmlNode>> pending = std::move(children);
     while (!pending.empty()) {
         std::unique_ptr<XmlNode> node = std::move(pending.back());
