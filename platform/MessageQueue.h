@@ -65,6 +65,9 @@ public:
     void WaitForWork(Clock::time_point until);
 
     void SetWaker(std::function<void()> waker);
+    // Owner thread only.
+    void SetLoop(std::function<void(DWORD)> wait) { m_loop = std::move(wait); }
+    const std::function<void(DWORD)> &Loop() const { return m_loop; }
 
     // The thread ends: every later send answers 0 at once.
     void Close();
@@ -106,4 +109,5 @@ private:
     std::uint64_t m_generation = 0; // bumped by every change a waiting pump must see
     bool m_closed = false;
     std::shared_ptr<std::function<void()>> m_waker;
+    std::function<void(DWORD)> m_loop;
 };

@@ -560,13 +560,20 @@ bool PumpMessagesUntil(const std::function<bool()> &done, DWORD milliseconds)
         auto until = now + std::chrono::milliseconds(2);
         if (!forever)
             until = std::min(until, deadline);
-        queue->WaitForWork(until);
+        if (const auto loop = queue->Loop()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
+            loop(static_cast<DWORD>(std::max<long long>(left, 1)));
+        } else {
+            queue->WaitForWork(until);
+        }
     }
 }
 
 namespace WindowBackend {
 
 void SetThreadWaker(std::function<void()> waker) { MessageQueue::Current()->SetWaker(std::move(waker)); }
+
+void SetThreadLoop(std::function<void(DWORD)> wait) { MessageQueue::Current()->SetLoop(std::move(wait)); }
 
 DWORD MillisecondsToNextTimer()
 {

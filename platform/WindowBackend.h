@@ -13,6 +13,12 @@ namespace WindowBackend {
 // timer change arrives for the calling thread's queue. Empty: no waker.
 void SetThreadWaker(std::function<void()> waker);
 
+// How PumpMessagesUntil waits on the calling thread (at most the given
+// milliseconds, serving the backend's own events meanwhile). Empty: it waits for
+// this layer's messages only. The Qt backend sets one for the UI thread, so a
+// wait there keeps the whole program live.
+void SetThreadLoop(std::function<void(DWORD milliseconds)> wait);
+
 // Milliseconds until the calling thread's next timer is due (0: due now;
 // INFINITE: no timer).
 DWORD MillisecondsToNextTimer();

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QThread>
 #include <QTimer>
@@ -99,6 +100,11 @@ void QtPlatform::Install()
         if (st.instance)
             QCoreApplication::postEvent(st.instance, new QEvent(kPumpEvent), Qt::HighEventPriority);
     });
+    WindowBackend::SetThreadLoop([](DWORD ms) {
+        QEventLoop loop;
+        QTimer::singleShot(static_cast<int>(ms), &loop, &QEventLoop::quit);
+        loop.exec();
+    });
     WindowBackend::SetCursorPosBackend([](POINT *p) {
         const QPoint pos = QCursor::pos();
         *p = POINT {pos.x(), pos.y()};
@@ -145,6 +151,7 @@ void QtPlatform::Teardown()
     QtMessageBox::Uninstall();
     WindowBackend::SetCursorPosBackend(nullptr);
     WindowBackend::SetThreadWaker(nullptr);
+    WindowBackend::SetThreadLoop(nullptr);
     // Nobody pumps this thread for Qt any more: senders must not wait for it.
     WindowBackend::ReleaseThreadWindows();
     for (auto &call : pending)

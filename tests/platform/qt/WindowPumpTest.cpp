@@ -111,6 +111,21 @@ TEST(WindowPump, NestedLoopsAndModalDialogsServeSends)
     DestroyWindow(window);
 }
 
+TEST(WindowPump, PlainWaitOnTheUiThreadKeepsQtLive)
+{
+    // A Qt timer and a worker's send both get through while the UI thread waits
+    // with the layer's own loop.
+    bool qtTimerFired = false;
+    QTimer::singleShot(10, qApp, [&] { qtTimerFired = true; });
+    HWND window = CreateWindowEntry(
+        u"Owner", nullptr, [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT { return message == kAsk ? 11 : 0; });
+    std::atomic<LRESULT> answer {0};
+    std::thread worker([&] { answer = SendMessageW(window, kAsk, 0, 0); });
+    EXPECT_TRUE(PumpMessagesUntil([&] { return qtTimerFired && answer.load() == 11; }, 20000));
+    worker.join();
+    DestroyWindow(window);
+}
+
 TEST(WindowPump, DestroyReleasesSendersWaitingOnTheUiThread)
 {
     std::atomic<int> handled {0};
