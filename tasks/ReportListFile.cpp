@@ -1,0 +1,68 @@
+#include "tasks/ReportListFile.h"
+
+#include "tasks/ListFile.h"
+#include "util/CReportCtrl.h"
+
+using KorrinControlsEx::CReportCtrl;
+
+namespace {
+
+FileDialogRequest ListDialog(bool save)
+{
+    FileDialogRequest request;
+    request.save = save;
+    request.defaultExtension = u"*.bak";
+    request.initialName = u"exeList.bak";
+    request.flags = OFN_CREATEPROMPT | OFN_OVERWRITEPROMPT;
+    request.filter = u"exeList Files (*.bak)|*.bak||";
+    return request;
+}
+
+} // namespace
+
+wstring16 ReportListFile::Compose(const CReportCtrl &list)
+{
+    return ListFile::Compose(
+        list.GetColumnCount(), [&] { return list.GetItemCount(); },
+        [&](int row, int column) { return list.GetItemText(row, column); });
+}
+
+void ReportListFile::Save(const CReportCtrl &list, const wstring16 &path) { ListFile::Write(path, Compose(list)); }
+
+void ReportListFile::Load(CReportCtrl &list, const wstring16 &path)
+{
+    list.DeleteRows(KorrinControlsEx::AnyRow);
+    const int columns = list.GetColumnCount();
+    int index = 0;
+    for (const auto &row : ListFile::ReadRows(path, columns)) {
+        const int at = list.InsertRow(index, wstring16());
+        if (at < 0)
+            break;
+        for (int column = 0; column < columns; ++column)
+            list.SetCellText(at, column, row[static_cast<std::size_t>(column)]);
+        ++index;
+    }
+}
+
+FileDialogRequest ReportListFile::SaveDialog() { return ListDialog(true); }
+
+FileDialogRequest ReportListFile::OpenDialog() { return ListDialog(false); }
+
+bool ReportListFile::SaveWithDialog(const CReportCtrl &list)
+{
+    const wstring16 text = Compose(list);
+    wstring16 path;
+    if (!RunFileDialog(SaveDialog(), &path))
+        return false;
+    ListFile::Write(path, text);
+    return true;
+}
+
+bool ReportListFile::LoadWithDialog(CReportCtrl &list)
+{
+    wstring16 path;
+    if (!RunFileDialog(OpenDialog(), &path))
+        return false;
+    Load(list, path);
+    return true;
+}
