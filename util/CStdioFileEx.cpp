@@ -108,7 +108,7 @@ bool CStdioFileEx::ReadMultiByteLine(wstring16 &line)
         const int tail = CodePage::IncompleteTailLength(codePage, bytes.data(), static_cast<int>(bytes.size()));
         if (tail > 0 && static_cast<std::size_t>(tail) < bytes.size()) {
             Seek(static_cast<std::int64_t>(GetPosition()) - tail, begin);
-            bytes.resize(bytes.size() - static_cast<std::size_t>(tail));
+            bytes.erase(bytes.end() - tail, bytes.end());
         }
     }
     // The piece's own length, not a terminator, bounds it: a NUL byte is a character too.
