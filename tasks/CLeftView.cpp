@@ -1,3 +1,783 @@
 #include "tasks/CLeftView.h"
 
-CLeftView::CLeftView(QWidget *parent) : QWidget(parent) { }
+#include "app/CVellumApp.h"
+#include "app/CVellumView.h"
+#include "catalogue/CatalogueAction.h"
+#include "catalogue/CatalogueSite.h"
+#include "platform/ControlStyles.h"
+#include "platform/SystemTime.h"
+#include "platform/UserInterface.h"
+#include "platform/WideString.h"
+#include "platform/Window.h"
+#include "platform/qt/MenuTemplate.h"
+#include "tasks/MouseReplay.h"
+#include "tasks/ReportListFile.h"
+#include "util/CReportCtrl.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QPainter>
+#include <QSplitter>
+#include <QTimer>
+
+#include <chrono>
+#include <optional>
+
+using KorrinControlsEx::CReportCtrl;
+using KorrinControlsEx::TimedTask;
+
+namespace {
+
+constexpr int kFormTemplate = 101;
+constexpr int kContextMenu = 310;
+constexpr char16_t kCaption[] = u"Tessaly";
+
+struct ColumnSpec {
+    const char16_t *header;
+    int width;
+};
+constexpr ColumnSpec kColumns[] = {
+    {u"序号", 30},
+    {u"操作", 80},
+    {u"秒", 40},
+    {u"gameId", 0},
+    {u"EventId", 0},
+    {u"执行", 40},
+    {u"stop", 0},
+    {u"time", 0},
+    {u"loopCount", 0},
+    {u"useloopCount", 0},
+    {u"lastTickCount", 0},
+};
+
+// A whole number as a text field holds one: white space around an optionally
+// signed run of digits that fits an int.
+std::optional<int> ParseWholeNumber(const wstring16 &text)
+{
+    const wstring16 t = WideString::Trim(text);
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
+        negative = t[i++] == u'-';
+    if (i == t.size())
+        return std::nullopt;
+    long long value = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] < u'0' || t[i] > u'9')
+            return std::nullopt;
+        value = value * 10 + (t[i] - u'0');
+        if (value > 2147483648LL)
+            return std::nullopt;
+    }
+    value = negative ? -value : value;
+    if (value > 2147483647LL)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+// "lastTickCount" holds an unsigned tick count; anything else reads as 0.
+DWORD ParseTick(const wstring16 &text)
+{
+    unsigned long long value = 0;
+    for (char16_t c : text) {
+        if (c < u'0' || c > u'9')
+            break;
+        value = value * 10 + static_cast<unsigned>(c - u'0');
+        if (value > 0xFFFFFFFFull)
+            return 0;
+    }
+    return static_cast<DWORD>(value);
+}
+
+int CellInt(const CReportCtrl &list, int row, int column) { return WideString::ToInt(list.GetItemText(row, column)); }
+
+} // namespace
+
+// One script hand-off: the UI thread answers it, or closing the panel does.
+struct CLeftView::HandOff {
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool done = false;
+    bool result = false;
+
+    void Answer(bool value)
+    {
+        std::lock_guard lock(mutex);
+        if (done)
+            return;
+        result = value;
+        done = true;
+        answered.notify_all();
+    }
+};
+
+CLeftView::CLeftView(QWidget *parent) : CResizableFormView(kFormTemplate, parent)
+{
+    InitializeCriticalSection(&m_handOffLock);
+    m_list = qobject_cast<CReportCtrl *>(GetDlgItem(1005));
+    m_siteCombo = qobject_cast<QComboBox *>(GetDlgItem(1003));
+    m_actionCombo = qobject_cast<QComboBox *>(GetDlgItem(1010));
+    Form()->setAutoFillBackground(false);
+    // Statics and the group box show the white form through them, in black.
+    for (int id : {1009, 1011, 1014, 1015}) {
+        if (QWidget *w = GetDlgItem(id)) {
+            w->setAutoFillBackground(false);
+            QPalette p = w->palette();
+            p.setColor(QPalette::WindowText, Qt::black);
+            p.setColor(QPalette::Window, Qt::transparent);
+            w->setPalette(p);
+        }
+    }
+    connect(&Controls(), &DialogForm::command, this, &CLeftView::OnControl);
+    if (m_list)
+        connect(m_list, &CReportCtrl::rowRightClicked, this,
+            [this](int, const QPoint &globalPos) { ShowContextMenu(globalPos); });
+}
+
+CLeftView::~CLeftView()
+{
+    OnDestroy();
+    DeleteCriticalSection(&m_handOffLock);
+}
+
+void CLeftView::OnInitialUpdate()
+{
+    const SIZE stretch {100, 0};
+    const SIZE right {100, 0};
+    const SIZE fixed {0, 0};
+    AnchorControl(1001, fixed, stretch);
+    AnchorControl(1002, right, NoAnchor);
+    AnchorControl(1003, fixed, NoAnchor);
+    AnchorControl(1006, right, NoAnchor);
+    AnchorControl(1007, right, NoAnchor);
+    AnchorControl(1008, fixed, stretch);
+    AnchorControl(1009, right, NoAnchor);
+    AnchorControl(1010, fixed, stretch);
+    AnchorControl(1011, fixed, stretch);
+    AnchorControl(1012, fixed, NoAnchor);
+    AnchorControl(1013, fixed, NoAnchor);
+    AnchorControl(1014, fixed, NoAnchor);
+    AnchorControl(1005, fixed, SIZE {100, 100});
+    AnchorControl(1015, SIZE {0, 100}, SIZE {100, 100});
+    CResizableFormView::OnInitialUpdate();
+    // The form never scrolls.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    m_strUrl = CVellumApp::kHomePageUrl;
+    UpdateData(false);
+
+    if (m_list) {
+        for (const ColumnSpec &c : kColumns)
+            m_list->InsertColumn(m_list->GetColumnCount(), c.header, LVCFMT_LEFT, c.width);
+        m_list->SetExtendedStyle(m_list->GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+        m_list->SetSortable(false);
+    }
+
+    LoadCatalogue(g_strAppDir + u"Config.xml");
+    AddRecord(kCountDownId, 1, 6, true);
+
+    if (auto *splitter = qobject_cast<QSplitter *>(parentWidget()); splitter && splitter->count() > 1)
+        m_pView = qobject_cast<CVellumView *>(splitter->widget(1));
+    m_hView = m_pView ? m_pView->GetSafeHwnd() : nullptr;
+}
+
+bool CLeftView::UpdateData(bool saveAndValidate)
+{
+    DialogForm &form = Controls();
+    if (!saveAndValidate) {
+        form.SetDlgItemText(1001, m_strUrl);
+        form.SetDlgItemText(1013, WideString::FromInt(m_nMinutes));
+        form.SetDlgItemText(1008, WideString::FromInt(m_nSeconds));
+        return true;
+    }
+    m_strUrl = form.GetDlgItemText(1001);
+    const bool minutes = ReadInt(1013, m_nMinutes, false);
+    const bool seconds = ReadInt(1008, m_nSeconds, true);
+    return minutes && seconds;
+}
+
+// The typed value is kept even when it is out of range; text that is no whole
+// number leaves the previous value.
+bool CLeftView::ReadInt(int id, int &value, bool ranged)
+{
+    const std::optional<int> typed = ParseWholeNumber(Controls().GetDlgItemText(id));
+    if (!typed) {
+        MessageBoxW(GetSafeHwnd(), u"请输入一个整数。", kCaption, MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    value = *typed;
+    if (ranged && (value < 0 || value > kMaxSeconds)) {
+        MessageBoxW(GetSafeHwnd(), u"请输入一个在 0 和 9999999 之间的整数。", kCaption, MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    return true;
+}
+
+void CLeftView::LoadCatalogue(const wstring16 &path)
+{
+    if (!m_catalogue.LoadCatalogue(path))
+        return;
+    if (!m_siteCombo)
+        return;
+    m_siteCombo->clear();
+    for (XmlNode *site : CCatalogue::Sites(m_catalogue.Root()))
+        m_siteCombo->addItem(QString::fromStdU16String(CatalogueSite::Read(*site).name));
+    m_siteCombo->setCurrentIndex(m_siteCombo->count() > 0 ? 0 : -1);
+    FillActionCombo();
+}
+
+bool CLeftView::ParseCatalogue() { return m_catalogue.ParseCatalogue(); }
+
+void CLeftView::FillActionCombo()
+{
+    if (!m_siteCombo || !m_actionCombo || m_siteCombo->count() == 0)
+        return;
+    m_actionCombo->clear();
+    const XmlNode *site = CCatalogue::Site(m_catalogue.Root(), m_siteCombo->currentIndex());
+    if (!site)
+        return;
+    m_strUrl = CatalogueSite::Read(*site).url;
+    Controls().SetDlgItemText(1001, m_strUrl);
+    if (!CCatalogue::SiteEvent(*site))
+        return;
+    for (XmlNode *action : CCatalogue::EnabledActions(*site))
+        m_actionCombo->addItem(QString::fromStdU16String(CatalogueAction::Read(*action).desc));
+    m_actionCombo->setCurrentIndex(m_actionCombo->count() > 0 ? 0 : -1);
+}
+
+bool CLeftView::ChooseCatalogue()
+{
+    FileDialogRequest request;
+    request.save = false;
+    request.owner = GetSafeHwnd();
+    request.defaultExtension = u"*.opml,*.xml";
+    request.filter = u"配置文件[默认为Config.xml] Xml Files(*.xml)|*.xml|";
+    wstring16 path;
+    if (!RunFileDialog(request, &path))
+        return false;
+    try {
+        if (m_list)
+            m_list->DeleteRows(KorrinControlsEx::AnyRow);
+        LoadCatalogue(path);
+        return true;
+    } catch (...) {
+        MessageBoxW(GetSafeHwnd(), u"配置文件格式不对", kCaption, MB_OK | MB_ICONWARNING);
+        return false;
+    }
+}
+
+void CLeftView::OnControl(int id, int code)
+{
+    if (id == 1003 && code == CBN_SELCHANGE) {
+        FillActionCombo();
+        return;
+    }
+    if (code != BN_CLICKED)
+        return;
+    switch (id) {
+    case 1002:
+        OnGo();
+        break;
+    case 1006:
+        OnAdd();
+        break;
+    case 1007:
+        OnStartStop();
+        break;
+    case 1012:
+        ChooseCatalogue();
+        break;
+    case 1015:
+        OnHelpClicked();
+        break;
+    default:
+        break;
+    }
+}
+
+bool CLeftView::OnCommand(UINT id)
+{
+    switch (id) {
+    case 1002:
+        OnGo();
+        return true;
+    case 1006:
+        OnAdd();
+        return true;
+    case 1007:
+        OnStartStop();
+        return true;
+    case 1012:
+        ChooseCatalogue();
+        return true;
+    case 1015:
+        OnHelpClicked();
+        return true;
+    case ID_IMPORT_EVENTS:
+        Import();
+        return true;
+    case ID_RUN_NOW:
+        AddRecord(kRunNowId, 2, 2, false);
+        return true;
+    case ID_RUN_NOW_SPACED:
+        RunNowSpaced();
+        return true;
+    case ID_PAUSE:
+        PauseSelected(true);
+        return true;
+    case ID_CONTINUE:
+        PauseSelected(false);
+        return true;
+    case ID_RESET_EXECUTED:
+        ResetExecuted();
+        return true;
+    case ID_DELETE_SELECTED:
+        DeleteSelected();
+        return true;
+    case ID_DELETE_ALL:
+        if (m_list)
+            m_list->DeleteRows(KorrinControlsEx::AnyRow);
+        return true;
+    case ID_SAVE_LIST:
+        if (m_list)
+            ReportListFile::SaveWithDialog(*m_list);
+        return true;
+    case ID_IMPORT_LIST:
+        if (m_list)
+            ReportListFile::LoadWithDialog(*m_list);
+        return true;
+    default:
+        // The recorder and the editor are not part of the panel yet.
+        return false;
+    }
+}
+
+void CLeftView::OnGo()
+{
+    UpdateData(true);
+    if (m_pView)
+        m_pView->NavigateUrl(m_strUrl, false);
+}
+
+void CLeftView::OnHelpClicked()
+{
+    if (m_pView)
+        m_pView->NavigateUrl(CVellumApp::kHomePageUrl, true);
+}
+
+void CLeftView::OnAdd()
+{
+    UpdateData(true);
+    if (!m_siteCombo || !m_actionCombo || m_siteCombo->count() == 0 || m_actionCombo->count() == 0)
+        return;
+    const int siteIndex = m_siteCombo->currentIndex();
+    const XmlNode *site = CCatalogue::Site(m_catalogue.Root(), siteIndex);
+    if (!site || !CCatalogue::SiteEvent(*site))
+        return;
+    if (const XmlNode *action = CCatalogue::EnabledAction(*site, m_actionCombo->currentIndex()))
+        AddRow(siteIndex, *action);
+}
+
+void CLeftView::Import()
+{
+    if (!ChooseCatalogue())
+        return;
+    UpdateData(true);
+    if (!m_siteCombo || !m_actionCombo || m_siteCombo->count() == 0 || m_actionCombo->count() == 0)
+        return;
+    const int siteIndex = m_siteCombo->currentIndex();
+    const XmlNode *site = CCatalogue::Site(m_catalogue.Root(), siteIndex);
+    if (!site)
+        return;
+    const std::vector<XmlNode *> actions = CCatalogue::EnabledActions(*site);
+    for (std::size_t i = static_cast<std::size_t>(std::max(0, m_actionCombo->currentIndex())); i < actions.size(); ++i)
+        AddRow(siteIndex, *actions[i]);
+}
+
+void CLeftView::AddRow(int site, const XmlNode &node)
+{
+    if (!m_list)
+        return;
+    const CatalogueAction action = CatalogueAction::Read(node);
+    // Wide enough for any typed minutes; the cell reads back saturated.
+    const long long delay = static_cast<long long>(m_nMinutes) * 60 + m_nSeconds + action.iSleep;
+    const wstring16 delayText = WideString::FromInt(delay);
+    const int r = m_list->GetItemCount();
+    const int row = m_list->InsertRow(r, wstring16());
+    if (row < 0)
+        return;
+    m_list->SetCellNumber(row, ColNumber, r + 1);
+    m_list->SetCellText(row, ColDesc, action.desc);
+    m_list->SetCellText(row, ColSeconds, delayText);
+    m_list->SetCellNumber(row, ColGameId, site);
+    m_list->SetCellText(row, ColEventId, action.id);
+    m_list->SetCellText(row, ColStatus, wstring16());
+    m_list->SetCellNumber(row, ColStop, 0);
+    m_list->SetCellText(row, ColTime, delayText);
+    m_list->SetCellText(row, ColLoopCount, action.loopCountText);
+    m_list->SetCellNumber(row, ColUseLoopCount, 0);
+}
+
+bool CLeftView::AddRecord(int id, int interval, int delay, bool repeat)
+{
+    if (m_bClosing)
+        return false;
+    auto *record = new TimedTask;
+    record->message = WM_TASK_NOTIFY;
+    record->window = GetSafeHwnd();
+    record->callback = [this](LPWSTR text, TimedTask *r) { return TaskCallback(text, r); };
+    record->SetText(WideString::FromInt(id));
+    record->id = id;
+    record->interval = interval;
+    record->dueTime = SystemTime::ClockSeconds() + delay;
+    record->repeat = repeat;
+    if (!AddTask(record)) {
+        delete record;
+        return false;
+    }
+    m_pLastRecord = record;
+    return true;
+}
+
+void CLeftView::OnStartStop()
+{
+    if (!m_bStarted) {
+        m_bStarted = true;
+        Controls().SetDlgItemText(1007, u"停止");
+        EnsureExecutor();
+    } else {
+        SetRepeat(kExecutorId, false);
+        m_bStarted = false;
+        Controls().SetDlgItemText(1007, u"开始");
+    }
+}
+
+// Start always starts: an executor still finishing its last run after Stop is
+// told to repeat again. It may be removed between the two steps, and a run that
+// has already decided to end is removed all the same, so look again shortly.
+void CLeftView::EnsureExecutor()
+{
+    if (!m_bStarted || m_bClosing)
+        return;
+    if (AddRecord(kExecutorId, 1, 1, true))
+        return;
+    if (!SetRepeat(kExecutorId, true) && AddRecord(kExecutorId, 1, 1, true))
+        return;
+    QTimer::singleShot(1500, this, [this] {
+        if (m_bStarted && !m_bClosing && !HasTask(kExecutorId))
+            EnsureExecutor();
+    });
+}
+
+bool CLeftView::IsSelected(int row) const
+{
+    return m_list && (m_list->GetItemState(row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+}
+
+void CLeftView::RunNowSpaced()
+{
+    if (!m_list)
+        return;
+    int next = 0;
+    for (int row = 0; row < m_list->GetItemCount(); ++row) {
+        if (!IsSelected(row) || CellInt(*m_list, row, ColStop) == 1)
+            continue;
+        m_list->SetCellNumber(row, ColSeconds, next);
+        next += 5;
+    }
+}
+
+void CLeftView::PauseSelected(bool pause)
+{
+    if (!m_list)
+        return;
+    const DWORD now = GetTickCount();
+    for (int row = 0; row < m_list->GetItemCount(); ++row) {
+        if (!IsSelected(row))
+            continue;
+        m_list->SetCellNumber(row, ColStop, pause ? 1 : 0);
+        if (!pause)
+            m_list->SetCellUnsigned(row, ColLastTick, now);
+    }
+}
+
+void CLeftView::ResetExecuted()
+{
+    if (!m_list)
+        return;
+    for (int row = 0; row < m_list->GetItemCount(); ++row) {
+        if (!IsSelected(row) || CellInt(*m_list, row, ColSeconds) != kTaken)
+            continue;
+        m_list->SetCellText(row, ColStatus, wstring16());
+        m_list->SetCellNumber(row, ColStop, 0);
+        m_list->SetCellText(row, ColSeconds, m_list->GetItemText(row, ColTime));
+        m_list->SetCellUnsigned(row, ColLastTick, 0);
+    }
+}
+
+void CLeftView::DeleteSelected()
+{
+    if (!m_list)
+        return;
+    for (int row = m_list->GetItemCount() - 1; row >= 0; --row)
+        if (IsSelected(row))
+            m_list->DeleteRow(row);
+}
+
+QMenu *CLeftView::CreateContextMenu(QWidget *parent) const
+{
+    const std::optional<MenuTemplate> menu = MenuTemplate::Load(kContextMenu);
+    if (!menu)
+        return nullptr;
+    QMenu *popup = menu->CreatePopup(0, parent);
+    if (!popup)
+        return nullptr;
+    for (QAction *action : popup->actions()) {
+        const int id = MenuTemplate::CommandOf(action);
+        if (id == ID_RECORDER || id == ID_EVENT_EDITOR)
+            action->setEnabled(false);
+    }
+    return popup;
+}
+
+void CLeftView::ShowContextMenu(const QPoint &globalPos)
+{
+    QPointer<CLeftView> self(this);
+    activateWindow();
+    std::unique_ptr<QMenu> popup(CreateContextMenu(this));
+    if (!popup)
+        return;
+    const int id = MenuTemplate::TrackPopupMenu(popup.get(), globalPos);
+    if (!self)
+        return;
+    popup.reset();
+    if (id != 0)
+        OnCommand(static_cast<UINT>(id));
+}
+
+bool CLeftView::TaskCallback(LPWSTR text, TimedTask *)
+{
+    switch (WideString::ToInt(text ? std::u16string_view(text) : std::u16string_view())) {
+    case kExecutorId:
+        ExecuteRows(ExecuteMode::Timer);
+        break;
+    case kCountDownId:
+        CountDown();
+        break;
+    case kRunNowId:
+        ExecuteRows(ExecuteMode::Selection);
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+void CLeftView::CountDown()
+{
+    if (!m_bStarted || !m_list)
+        return;
+    CReportCtrl &list = *m_list;
+    for (int row = 0; row < list.GetItemCount() && !m_bClosing; ++row) {
+        if (CellInt(list, row, ColStop) == 1)
+            continue;
+        const int seconds = CellInt(list, row, ColSeconds);
+        if (seconds <= 0)
+            continue;
+        const DWORD now = GetTickCount();
+        const DWORD last = ParseTick(list.GetItemText(row, ColLastTick));
+        long long value;
+        if (last == 0)
+            value = static_cast<long long>(seconds) - 1;
+        else if (now >= last)
+            value = static_cast<long long>(seconds) + last / 1000 - now / 1000;
+        else // the tick count wrapped since the last step
+            value = static_cast<long long>(seconds) - static_cast<DWORD>(now - last) / 1000;
+        list.SetCellNumber(row, ColSeconds, static_cast<int>(std::max(0LL, value)));
+        list.SetCellUnsigned(row, ColLastTick, now);
+    }
+}
+
+void CLeftView::ExecuteRows(ExecuteMode mode)
+{
+    if (!m_list)
+        return;
+    CReportCtrl &list = *m_list;
+    for (int row = 0; row < list.GetItemCount() && !m_bClosing; ++row) {
+        if (CellInt(list, row, ColStop) == 1)
+            continue;
+        if (mode == ExecuteMode::Timer) {
+            if (CellInt(list, row, ColSeconds) != 0)
+                continue;
+        } else if (!IsSelected(row)) {
+            continue;
+        }
+        list.SetCellNumber(row, ColSeconds, kTaken);
+
+        // The catalogue loaded now, kept alive even if another one is loaded meanwhile.
+        const std::shared_ptr<const XmlNode> root = m_catalogue.Snapshot();
+        const XmlNode *site = root ? CCatalogue::Site(*root, CellInt(list, row, ColGameId)) : nullptr;
+        if (!site || !CCatalogue::SiteEvent(*site))
+            continue;
+        const XmlNode *node = CCatalogue::ActionById(*site, list.GetItemText(row, ColEventId));
+        if (!node)
+            continue;
+        const CatalogueAction action = CatalogueAction::Read(*node);
+        if (action.debug)
+            MessageBoxW(GetSafeHwnd(), action.body.c_str(), kCaption, MB_OK);
+        if (action.body.empty() || m_bClosing)
+            continue;
+
+        list.SetCellText(row, ColStatus, u"执行...");
+        const bool ok = action.IsMouseAction()
+            ? ReplayMouseAction(action.body, action.px1, action.py1, action.px2, action.py2, action.doFlashIndex)
+            : RunScript(action.body, action.languang, action.reTryCount, action.bDoCount);
+        list.SetCellText(row, ColStatus, ok ? u"成功" : u"失败");
+
+        const int used = CellInt(list, row, ColUseLoopCount);
+        if (action.loopCount >= used && action.loopCount > 0) {
+            if (action.loopDifTime >= 1)
+                list.SetCellNumber(row, ColSeconds, action.loopDifTime);
+            else
+                list.SetCellText(row, ColSeconds, list.GetItemText(row, ColTime));
+            list.SetCellText(row, ColStatus, wstring16());
+            list.SetCellNumber(row, ColUseLoopCount, used + 1);
+        }
+    }
+}
+
+bool CLeftView::RunScript(const wstring16 &script, const wstring16 &language, int retries, int runs)
+{
+    if (m_bClosing)
+        return false;
+    EnterCriticalSection(&m_handOffLock);
+    auto handOff = std::make_shared<HandOff>();
+    {
+        std::lock_guard lock(m_handOffMutex);
+        m_nRuns = runs;
+        m_nRetries = retries;
+        m_strLanguage = language;
+        m_strScript = script;
+        m_pHandOff = handOff;
+    }
+    bool result = false;
+    if (!m_bClosing && PostMessageW(GetSafeHwnd(), WM_TASK_NOTIFY, reinterpret_cast<WPARAM>(kHandOffText), 0)) {
+        std::unique_lock lock(handOff->mutex);
+        // The window may go before it takes the message: closing answers then.
+        while (!handOff->answered.wait_for(lock, std::chrono::milliseconds(100), [&] { return handOff->done; })) {
+            if (m_bClosing || !IsWindow(GetSafeHwnd()))
+                break;
+        }
+        result = handOff->done && handOff->result;
+    }
+    {
+        std::lock_guard lock(m_handOffMutex);
+        if (m_pHandOff == handOff)
+            m_pHandOff.reset();
+    }
+    LeaveCriticalSection(&m_handOffLock);
+    return result;
+}
+
+// The UI-thread half of RunScript. Also reached by the scheduler's notice after
+// every run, whose text is the record's id: nothing to do for that one.
+LRESULT CLeftView::OnTaskNotify(WPARAM wParam)
+{
+    const auto *text = reinterpret_cast<const char16_t *>(wParam);
+    if (!text || std::u16string_view(text) != kHandOffText)
+        return 0;
+    std::shared_ptr<HandOff> handOff;
+    wstring16 script, language;
+    int retries, runs;
+    {
+        std::lock_guard lock(m_handOffMutex);
+        handOff = m_pHandOff;
+        script = m_strScript;
+        language = m_strLanguage;
+        retries = m_nRetries == 0 ? 1 : m_nRetries;
+        runs = m_nRuns == 0 ? 1 : m_nRuns;
+    }
+    // The page may close this tab while a script runs (the panel goes with it).
+    QPointer<CLeftView> self(this);
+    bool result = false;
+    for (int run = 0; run < runs && self && !m_bClosing; ++run) {
+        for (int attempt = 0; attempt < retries && self && !m_bClosing; ++attempt) {
+            QPointer<CVellumView> view = m_pView;
+            wstring16 answer;
+            if (view && view->ExecScript(script, language, answer)) {
+                result = true;
+                break;
+            }
+        }
+    }
+    if (handOff)
+        handOff->Answer(result);
+    if (!self)
+        return 0;
+    {
+        std::lock_guard lock(m_handOffMutex);
+        m_strScript.clear();
+        m_strLanguage.clear();
+    }
+    return result ? 1 : 0;
+}
+
+bool CLeftView::ReplayMouseAction(const wstring16 &body, int px1, int py1, int px2, int py2, int doFlashIndex)
+{
+    const HWND view = m_hView.load();
+    if (!view || !IsWindow(view) || m_bClosing)
+        return false;
+    MouseReplay::ScrollSlots scroll;
+    if (CVellumView *v = m_pView.data()) {
+        scroll.x = &v->m_nScrollX;
+        scroll.y = &v->m_nScrollY;
+    }
+    return MouseReplay::Replay(view, {body, px1, py1, px2, py2, doFlashIndex}, scroll);
+}
+
+LRESULT CLeftView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_TASK_NOTIFY:
+        return OnTaskNotify(wParam);
+    case WM_COMMAND:
+        return OnCommand(static_cast<UINT>(wParam & 0xFFFF)) ? 0 : 1;
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    default:
+        return CResizableFormView::WindowProc(message, wParam, lParam);
+    }
+}
+
+void CLeftView::EraseBackground(QPainter &painter, const QRegion &region)
+{
+    painter.fillRect(region.boundingRect(), Qt::white);
+}
+
+// Closing: no new work, the executor and countdown stop repeating, a waiting
+// hand-off and any debug box are answered, the windows go (so every send from a
+// run thread answers 0 at once) and the panel's threads are waited for. Nothing
+// a run thread waits on needs this thread any more, so the wait is short.
+void CLeftView::OnDestroy()
+{
+    if (m_bShutDown)
+        return;
+    m_bShutDown = true;
+    m_bClosing = true;
+    m_bStarted = false;
+    SetRepeat(kExecutorId, false);
+    SetRepeat(kCountDownId, false);
+    const HWND window = GetSafeHwnd();
+    {
+        std::lock_guard lock(m_handOffMutex);
+        if (m_pHandOff)
+            m_pHandOff->Answer(false);
+    }
+    DismissMessageBoxes(window);
+    if (window && IsWindow(window))
+        ::DestroyWindow(window);
+    Shutdown();
+}
