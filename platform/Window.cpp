@@ -298,12 +298,15 @@ BOOL ShowWindow(HWND window, int command)
         return FALSE;
     const bool wasVisible = entry->visible.load();
     if (auto surface = entry->Surface()) {
+        // The backend reports what the widget really did (a child of a hidden
+        // widget stays unseen).
         CallOnOwner(entry, [&]() -> LRESULT {
             surface->Show(command);
             return 0;
         });
+    } else {
+        entry->visible.store(command != SW_HIDE);
     }
-    entry->visible.store(command != SW_HIDE);
     return wasVisible ? TRUE : FALSE;
 }
 
