@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QStringList>
+#include <QTimer>
 
 #include <atomic>
 #include <thread>
@@ -306,4 +307,33 @@ TEST_F(TaskExecutor, ClosingATabWhileItsRowsRunNeitherHangsNorStopsTheOtherTab)
             return result == u"4";
         },
         30000));
+}
+
+TEST_F(TaskExecutor, ClosingATabWhileItsPanelWaitsForAScriptReturnsAtOnce)
+{
+    m_panel->OnStartStop();
+    Put(m_panel, {{u"long"}, {u"long"}});
+    // The close arrives while the panel is inside the script's wait.
+    bool closed = false;
+    QElapsedTimer clock;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, m_frame.get(), [&] {
+        if (closed || Cell(m_panel, 0, Panel::ColStatus) != u"执行...")
+            return;
+        closed = true;
+        Pause(300);
+        clock.start();
+        m_frame->CloseFrame(m_tab);
+    });
+    poll.start(20);
+    ASSERT_TRUE(WaitFor([&] { return closed; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return m_frame->findChildren<CLeftView *>().isEmpty(); }, 5000));
+    EXPECT_LT(clock.elapsed(), 2500);
+    m_tab = nullptr;
+    m_panel = nullptr;
+    // The program goes on.
+    CChildFrame *next = NewTab();
+    ASSERT_NE(next, nullptr);
+    Add(next->GetLeftView(), u"A"_qs, 0, 1);
+    EXPECT_EQ(next->GetLeftView()->List().GetItemCount(), 1);
 }
