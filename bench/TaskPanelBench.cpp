@@ -1,0 +1,208 @@
+// The task panel under load: 1,000 rows across three tabs, repeating script and
+// click actions on a local page, a tenth of them due each second, run by the
+// real countdown and executor records for two minutes (TESSALY_BENCH_SECONDS
+// changes that). Prints the lateness from "秒" reaching 0 to "执行...", the
+// time from "执行..." to a script row's result (the hand-off and the script),
+// the longest stall of the UI thread and the memory at the start and the end.
+
+#include "app/CChildFrame.h"
+#include "app/CMainFrame.h"
+#include "app/CVellumApp.h"
+#include "app/CVellumView.h"
+#include "platform/UserInterface.h"
+#include "platform/WideString.h"
+#include "platform/qt/QtPlatform.h"
+#include "tasks/CLeftView.h"
+#include "util/CReportCtrl.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+using KorrinControlsEx::CReportCtrl;
+
+namespace {
+
+constexpr int Tabs = 3;
+constexpr int Rows = 1000;
+constexpr int Period = 10; // seconds: a tenth of the rows falls due each second
+
+const char kCatalogue[] = R"(<?xml version="1.0" encoding="utf-8"?>
+<game>
+<item name="bench" Id="1" Url="about:blank">
+<event>
+<action id="js" desc="js" loopCount="100000" loopDifTime="10"><![CDATA[window.n = (window.n || 0) + 1;]]></action>
+<action id="click" desc="click" loopCount="100000" loopDifTime="10" doFlashIndex="-1" px1="30" py1="40" px2="30" py2="40"><![CDATA[DoClick]]></action>
+</event>
+</item>
+</game>
+)";
+
+const char kPage[] = R"(<!DOCTYPE html><html><head><meta charset="utf-8"></head>
+<body style="height:3000px"><script>window.clicks = 0; document.addEventListener('mousedown', function () { clicks++; });</script></body></html>
+)";
+
+double Percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+    return v[std::min(i, v.size() - 1)];
+}
+
+long ResidentKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    return 0;
+}
+
+// Runs the event loop until done() holds or the time is up.
+void WaitFor(const std::function<bool()> &done, int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < milliseconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
+}
+
+void Write(const QString &path, const char *text) { std::ofstream(path.toStdString(), std::ios::binary) << text; }
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QtPlatform::Install();
+    SetMessageBoxSeam([](HWND, const wstring16 &, const wstring16 &, UINT) { return IDOK; });
+    const char *secondsText = std::getenv("TESSALY_BENCH_SECONDS");
+    const int seconds = secondsText ? std::max(5, std::atoi(secondsText)) : 120;
+
+    QTemporaryDir dir;
+    Write(dir.filePath(QStringLiteral("Config.xml")), kCatalogue);
+    Write(dir.filePath(QStringLiteral("page.html")), kPage);
+    g_strAppDir = (dir.path() + QStringLiteral("/")).toStdU16String();
+    g_bNavigateHome = false;
+
+    CMainFrame frame;
+    if (!frame.LoadFrame())
+        return 1;
+    frame.resize(1200, 800);
+    frame.show();
+
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<double> lateness, handOff;
+    // Per row: when "秒" reached 0, and when "执行..." was written.
+    std::map<std::pair<int, int>, qint64> dueAt, startedAt;
+
+    std::vector<CLeftView *> panels;
+    for (int t = 0; t < Tabs; ++t) {
+        CChildFrame *tab = frame.CreateChildFrame(nullptr, t == 0);
+        CLeftView *panel = tab->GetLeftView();
+        bool loaded = false;
+        QObject::connect(tab->GetBrowserView(), &CVellumView::PageLoaded, tab, [&](bool) { loaded = true; });
+        tab->GetBrowserView()->load(QUrl::fromLocalFile(dir.filePath(QStringLiteral("page.html"))));
+        WaitFor([&] { return loaded && tab->GetBrowserView()->HasPage(); }, 20000);
+        panels.push_back(panel);
+
+        QAbstractItemModel *model = panel->List().model();
+        QObject::connect(model, &QAbstractItemModel::dataChanged, panel,
+            [&, t, model](const QModelIndex &from, const QModelIndex &to) {
+                for (int row = from.row(); row <= to.row(); ++row) {
+                    for (int column = from.column(); column <= to.column(); ++column) {
+                        const QString text = model->index(row, column).data().toString();
+                        const auto key = std::make_pair(t, row);
+                        if (column == CLeftView::ColSeconds && text == QStringLiteral("0")) {
+                            dueAt[key] = clock.elapsed();
+                        } else if (column == CLeftView::ColStatus && text == QStringLiteral("执行...")) {
+                            startedAt[key] = clock.elapsed();
+                            if (auto it = dueAt.find(key); it != dueAt.end()) {
+                                lateness.push_back(static_cast<double>(clock.elapsed() - it->second) / 1000.0);
+                                dueAt.erase(it);
+                            }
+                        } else if (column == CLeftView::ColStatus && text == QStringLiteral("成功")) {
+                            const bool script =
+                                model->index(row, CLeftView::ColEventId).data().toString() == QStringLiteral("js");
+                            if (auto it = startedAt.find(key); it != startedAt.end()) {
+                                if (script)
+                                    handOff.push_back(static_cast<double>(clock.elapsed() - it->second));
+                                startedAt.erase(it);
+                            }
+                        }
+                    }
+                }
+            });
+
+        // Rows of this tab, spread over the ten seconds of the period.
+        auto &list = panel->List();
+        const int count = Rows / Tabs + (t < Rows % Tabs ? 1 : 0);
+        for (int i = 0; i < count; ++i) {
+            const int row = list.InsertRow(i, u"");
+            const wstring16 delay = WideString::FromInt(1 + (i % Period));
+            list.SetCellNumber(row, CLeftView::ColNumber, row + 1);
+            list.SetCellText(row, CLeftView::ColDesc, i % 2 ? u"click" : u"js");
+            list.SetCellText(row, CLeftView::ColSeconds, delay);
+            list.SetCellNumber(row, CLeftView::ColGameId, 0);
+            list.SetCellText(row, CLeftView::ColEventId, i % 2 ? u"click" : u"js");
+            list.SetCellNumber(row, CLeftView::ColStop, 0);
+            list.SetCellText(row, CLeftView::ColTime, delay);
+            list.SetCellNumber(row, CLeftView::ColUseLoopCount, 0);
+        }
+    }
+
+    // The UI thread's longest gap between ticks of a 5 ms timer.
+    qint64 lastTick = clock.elapsed();
+    qint64 longestStall = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, &frame, [&] {
+        const qint64 now = clock.elapsed();
+        longestStall = std::max(longestStall, now - lastTick);
+        lastTick = now;
+    });
+
+    const long memoryStart = ResidentKb();
+    for (CLeftView *panel : panels)
+        panel->OnStartStop();
+    lastTick = clock.elapsed();
+    ticker.start(5);
+    WaitFor([] { return false; }, seconds * 1000);
+    ticker.stop();
+    for (CLeftView *panel : panels)
+        panel->OnStartStop();
+    const long memoryEnd = ResidentKb();
+
+    std::printf("task_panel_rows %d\n", Rows);
+    std::printf("task_panel_tabs %d\n", Tabs);
+    std::printf("task_panel_seconds %d\n", seconds);
+    std::printf("task_panel_runs %zu\n", lateness.size());
+    std::printf("task_panel_lateness_s_p50 %.3f\n", Percentile(lateness, 0.5));
+    std::printf("task_panel_lateness_s_p99 %.3f\n", Percentile(lateness, 0.99));
+    std::printf("task_panel_script_handoff_ms_p50 %.2f\n", Percentile(handOff, 0.5));
+    std::printf("task_panel_script_handoff_ms_p99 %.2f\n", Percentile(handOff, 0.99));
+    std::printf("task_panel_ui_longest_stall_ms %lld\n", static_cast<long long>(longestStall));
+    std::printf("task_panel_memory_kb_start %ld\n", memoryStart);
+    std::printf("task_panel_memory_kb_end %ld\n", memoryEnd);
+    std::printf("task_panel_memory_growth_percent %.1f\n",
+        memoryStart ? 100.0 * static_cast<double>(memoryEnd - memoryStart) / static_cast<double>(memoryStart) : 0.0);
+    return 0;
+}
