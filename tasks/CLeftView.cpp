@@ -181,6 +181,8 @@ void CLeftView::OnInitialUpdate()
     if (auto *splitter = qobject_cast<QSplitter *>(parentWidget()); splitter && splitter->count() > 1)
         m_pView = qobject_cast<CVellumView *>(splitter->widget(1));
     m_hView = m_pView ? m_pView->GetSafeHwnd() : nullptr;
+    m_pScrollX = m_pView ? &m_pView->m_nScrollX : nullptr;
+    m_pScrollY = m_pView ? &m_pView->m_nScrollY : nullptr;
 }
 
 bool CLeftView::UpdateData(bool saveAndValidate)
@@ -729,11 +731,7 @@ bool CLeftView::ReplayMouseAction(const wstring16 &body, int px1, int py1, int p
     const HWND view = m_hView.load();
     if (!view || !IsWindow(view) || m_bClosing)
         return false;
-    MouseReplay::ScrollSlots scroll;
-    if (CVellumView *v = m_pView.data()) {
-        scroll.x = &v->m_nScrollX;
-        scroll.y = &v->m_nScrollY;
-    }
+    const MouseReplay::ScrollSlots scroll {m_pScrollX.load(), m_pScrollY.load()};
     return MouseReplay::Replay(view, {body, px1, py1, px2, py2, doFlashIndex}, scroll);
 }
 

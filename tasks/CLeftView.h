@@ -160,6 +160,9 @@ private:
     std::atomic<bool> m_bClosing {false};
     bool m_bShutDown = false;
     QPointer<CVellumView> m_pView;
+    // What run threads use of the view; it outlives the panel in its frame.
     std::atomic<HWND> m_hView {nullptr};
+    std::atomic<std::atomic<LONG> *> m_pScrollX {nullptr};
+    std::atomic<std::atomic<LONG> *> m_pScrollY {nullptr};
     KorrinControlsEx::TimedTask *m_pLastRecord = nullptr; // owned by the scheduler once added
 };
