@@ -192,6 +192,13 @@ TEST_F(CatalogueTest, MissingAndDamagedFilesEndTheProcess)
         ASSERT_EQ(messages.size(), before + 1);
         EXPECT_EQ(messages.back(), "配置文件格式被破坏：" + (dir / "bad.xml").string());
     }
+    {
+        // A folder exists but reads as nothing: damaged, not missing.
+        std::filesystem::create_directory(dir / "folder.xml");
+        CCatalogue catalogue;
+        EXPECT_FALSE(Load(catalogue, dir / "folder.xml"));
+        EXPECT_EQ(messages.back(), "配置文件格式被破坏：" + (dir / "folder.xml").string());
+    }
     EXPECT_EQ(exitCodes, std::vector<int>(exitCodes.size(), 1));
     EXPECT_EQ(exitCodes.size(), messages.size());
 }
