@@ -94,6 +94,15 @@ int CellInt(const CReportCtrl &list, int row, int column) { return WideString::T
 
 } // namespace
 
+// Counts a countdown pass: odd while one runs.
+struct CLeftView::PassMark {
+    explicit PassMark(std::atomic<int> &counter) : m_counter(counter) { ++m_counter; }
+    ~PassMark() { ++m_counter; }
+    PassMark(const PassMark &) = delete;
+    PassMark &operator=(const PassMark &) = delete;
+    std::atomic<int> &m_counter;
+};
+
 // One script hand-off: the UI thread answers it, or closing the panel does.
 struct CLeftView::HandOff {
     std::mutex mutex;
@@ -581,6 +590,7 @@ void CLeftView::CountDown()
 {
     if (!m_bStarted || !m_list)
         return;
+    const PassMark mark(m_nCountDowns);
     CReportCtrl &list = *m_list;
     for (int row = 0; row < list.GetItemCount() && !m_bClosing; ++row) {
         if (CellInt(list, row, ColStop) == 1)
@@ -606,6 +616,8 @@ void CLeftView::ExecuteRows(ExecuteMode mode)
 {
     if (!m_list)
         return;
+    if (mode == ExecuteMode::Timer)
+        WaitForCountDown();
     CReportCtrl &list = *m_list;
     for (int row = 0; row < list.GetItemCount() && !m_bClosing; ++row) {
         if (CellInt(list, row, ColStop) == 1)
@@ -648,6 +660,20 @@ void CLeftView::ExecuteRows(ExecuteMode mode)
             list.SetCellNumber(row, ColUseLoopCount, used + 1);
         }
     }
+}
+
+// Both one-second records fall due in the same second and start together; the
+// rows the countdown brings to 0 should run in this pass, not a second later.
+void CLeftView::WaitForCountDown()
+{
+    const DWORD start = GetTickCount();
+    const int before = m_nCountDowns.load();
+    // Its thread may not have begun yet.
+    while (before % 2 == 0 && m_nCountDowns.load() == before && GetTickCount() - start < kCountDownStartWaitMs &&
+        !m_bClosing)
+        Sleep(2);
+    while (m_nCountDowns.load() % 2 == 1 && GetTickCount() - start < kCountDownWaitMs && !m_bClosing)
+        Sleep(2);
 }
 
 bool CLeftView::RunScript(const wstring16 &script, const wstring16 &language, int retries, int runs)

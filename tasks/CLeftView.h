@@ -121,6 +121,9 @@ protected:
 
 private:
     struct HandOff;
+    struct PassMark;
+    static constexpr DWORD kCountDownStartWaitMs = 40;
+    static constexpr DWORD kCountDownWaitMs = 900;
 
     void OnControl(int id, int code);
     LRESULT OnTaskNotify(WPARAM wParam);
@@ -136,7 +139,7 @@ private:
     void DeleteSelected();
     void Import();
     bool ReadInt(int id, int &value, bool ranged);
-    void FinishHandOff(bool result);
+    void WaitForCountDown();
 
     KorrinControlsEx::CReportCtrl *m_list = nullptr;
     QComboBox *m_siteCombo = nullptr;
@@ -156,6 +159,7 @@ private:
     std::mutex m_handOffMutex;
     std::shared_ptr<HandOff> m_pHandOff;
 
+    std::atomic<int> m_nCountDowns {0}; // odd while a countdown pass runs
     std::atomic<bool> m_bStarted {false};
     std::atomic<bool> m_bClosing {false};
     bool m_bShutDown = false;
