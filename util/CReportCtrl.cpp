@@ -1,8 +1,8 @@
 #include "util/CReportCtrl.h"
 
 #include "platform/WideString.h"
-#include "platform/qt/DialogTemplate.h"
 #include "platform/Window.h"
+#include "platform/qt/DialogTemplate.h"
 #include "util/ReportCellCompare.h"
 #include "util/ReportModel.h"
 
