@@ -4,6 +4,7 @@
 #include "app/CChildFrame.h"
 #include "app/CDocumentTabs.h"
 #include "app/CVellumDoc.h"
+#include "app/CVellumPage.h"
 #include "app/CVellumView.h"
 
 #include "platform/UserInterface.h"
@@ -439,10 +440,35 @@ void CMainFrame::CloseFrame(CChildFrame *frame)
     if (!frame || !m_pTabs)
         return;
     m_pTabs->RemoveFrame(frame);
-    // Later: the close may come from inside the frame's own code (a page, a script wait).
+    DisposeFrame(frame);
+}
+
+void CMainFrame::DisposeFrame(CChildFrame *frame)
+{
+    CVellumView *view = frame->GetBrowserView();
+    if (view && view->Page()->IsInDialog()) {
+        // The browser still runs code of the page that opened the dialog:
+        // the page may go only after that code has returned.
+        connect(view->Page(), &CVellumPage::DialogsFinished, frame, &QObject::deleteLater, Qt::QueuedConnection);
+        view->Page()->CloseDialogs();
+        return;
+    }
+    // Later: the close may come from inside the frame's own code (a script wait).
     frame->deleteLater();
-    if (m_bClosing)
-        delete frame;
+}
+
+void CMainFrame::RetryClose()
+{
+    if (!m_bRetryingClose) {
+        m_bRetryingClose = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_bRetryingClose = false;
+                close();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void CMainFrame::OnEdit(UINT id)
@@ -527,6 +553,23 @@ void CMainFrame::ShowFromHidden()
 
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
+    // A page dialog is open: dismiss it and close once the page is done with it.
+    bool waiting = false;
+    if (m_pTabs) {
+        for (CChildFrame *frame : m_pTabs->Frames()) {
+            CVellumView *view = frame->GetBrowserView();
+            if (view && view->Page()->IsInDialog()) {
+                waiting = true;
+                connect(
+                    view->Page(), &CVellumPage::DialogsFinished, this, &CMainFrame::RetryClose, Qt::UniqueConnection);
+                view->Page()->CloseDialogs();
+            }
+        }
+    }
+    if (waiting) {
+        event->ignore();
+        return;
+    }
     m_bClosing = true;
     if (m_pTabs)
         for (CChildFrame *frame : m_pTabs->Frames())

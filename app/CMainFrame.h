@@ -99,6 +99,8 @@ private:
     void OnEdit(UINT id);
     void OnNextPane(bool forward);
     void OnActiveFrameChanged(CChildFrame *frame);
+    void DisposeFrame(CChildFrame *frame);
+    void RetryClose();
     void UpdateLockIndicators(quint32 nativeModifiers);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -118,4 +120,5 @@ private:
     UINT m_nMenuId = 0;
     bool m_bHiddenLive = false;
     bool m_bClosing = false;
+    bool m_bRetryingClose = false;
 };

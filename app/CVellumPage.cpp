@@ -22,10 +22,15 @@ public:
     }
     ~DialogScope()
     {
-        // The page may have gone while its dialog was open (the tab was closed).
-        if (m_page && --m_page->m_nDialogDepth == 0)
+        if (!m_page)
+            return;
+        m_page->m_openDialogs.removeAll(nullptr);
+        if (--m_page->m_nDialogDepth == 0) {
             m_page->m_nDialogMs += m_page->m_dialogClock.elapsed();
+            emit m_page->DialogsFinished();
+        }
     }
+    void Track(QDialog *dialog) { m_page->m_openDialogs.append(dialog); }
     DialogScope(const DialogScope &) = delete;
     DialogScope &operator=(const DialogScope &) = delete;
 
@@ -34,6 +39,14 @@ private:
 };
 
 CVellumPage::CVellumPage(QObject *parent) : QWebEnginePage(parent) { }
+
+void CVellumPage::CloseDialogs()
+{
+    const auto dialogs = m_openDialogs;
+    for (const auto &dialog : dialogs)
+        if (dialog)
+            dialog->reject();
+}
 
 qint64 CVellumPage::DialogMilliseconds() const
 {
@@ -50,6 +63,7 @@ void CVellumPage::javaScriptAlert(const QUrl &, const QString &msg)
     QPointer<QMessageBox> box =
         new QMessageBox(QMessageBox::Warning, DialogCaption(), msg, QMessageBox::Ok, DialogParent());
     box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    scope.Track(box);
     box->exec();
     delete box;
 }
@@ -61,6 +75,7 @@ bool CVellumPage::javaScriptConfirm(const QUrl &, const QString &msg)
         QMessageBox::Question, DialogCaption(), msg, QMessageBox::Ok | QMessageBox::Cancel, DialogParent());
     box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box->button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    scope.Track(box);
     const int answer = box->exec();
     delete box;
     return answer == QMessageBox::Ok;
@@ -75,6 +90,7 @@ bool CVellumPage::javaScriptPrompt(const QUrl &, const QString &msg, const QStri
     dialog->setTextValue(defaultValue);
     dialog->setOkButtonText(QStringLiteral("确定"));
     dialog->setCancelButtonText(QStringLiteral("取消"));
+    scope.Track(dialog);
     const bool accepted = dialog->exec() == QDialog::Accepted;
     if (!dialog)
         return false;

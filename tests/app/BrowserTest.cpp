@@ -1,7 +1,11 @@
 #include "tests/app/BrowserTest.h"
 
 #include "app/CVellumApp.h"
+#include "platform/FileSystem.h"
+#include "platform/UserInterface.h"
 #include "platform/qt/QtPlatform.h"
+#include "tests/common/TempDir.h"
+#include "util/FileFunctions.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,6 +17,17 @@
 void BrowserTest::SetUp()
 {
     QtPlatform::Install();
+    // The folders start-up would fix, with the catalogue each task panel loads.
+    static TempDir folder;
+    g_strAppDir = QString::fromStdString(folder.Slash()).toStdU16String();
+    g_strConfigDir = g_strAppDir + u"Config/";
+    ASSERT_TRUE(KorrinUtilsFuns::ExtractResourceToFile(
+        GetModuleHandleW(nullptr), CVellumApp::IDR_CONFIG, u"CONFIG", g_strAppDir + u"Config.xml"));
+    ASSERT_TRUE(KorrinUtilsFuns::CreateFolderPath(g_strConfigDir));
+    SetMessageBoxSeam([this](HWND, const wstring16 &text, const wstring16 &, UINT) {
+        m_messages.push_back(text);
+        return IDOK;
+    });
     g_bNavigateHome = false;
     m_frame = std::make_unique<CMainFrame>();
     ASSERT_TRUE(m_frame->LoadFrame());
@@ -23,6 +38,7 @@ void BrowserTest::SetUp()
 void BrowserTest::TearDown()
 {
     m_frame.reset();
+    SetMessageBoxSeam({});
     // Deferred deletions of closed tabs run before the next test.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class BrowserTest : public ::testing::Test {
 protected:
@@ -31,4 +32,6 @@ protected:
     CVellumView *NewView(const QString &page, bool activate = true);
 
     std::unique_ptr<CMainFrame> m_frame;
+    // Message boxes shown during the test, answered with OK.
+    std::vector<wstring16> m_messages;
 };
