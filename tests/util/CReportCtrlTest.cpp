@@ -234,6 +234,29 @@ TEST_P(ReportList, ColumnsHideAtZeroWidthAndGiveRowsDefaultColours)
     });
 }
 
+TEST_P(ReportList, ColumnsInsertedAmongRowsShiftTheirCells)
+{
+    CReportCtrl bare; // made on the UI thread, like every widget
+    Exec(Worker(), [&] {
+        EXPECT_EQ(bare.InsertRow(0, u"item"), 0);
+        EXPECT_EQ(bare.GetItemText(0, 0), u"item"); // the item's text exists before any column
+        EXPECT_EQ(bare.InsertColumn(0, u"first"), 0);
+        EXPECT_EQ(bare.GetItemText(0, 0), u"item");
+        EXPECT_EQ(bare.InsertColumn(1, u"second"), 1);
+        bare.SetCellText(0, 1, u"b");
+        EXPECT_EQ(bare.InsertColumn(1, u"middle"), 1);
+        EXPECT_EQ(bare.GetItemText(0, 1), u"");
+        EXPECT_EQ(bare.GetItemText(0, 2), u"b");
+        COLORREF text = 0, back = 0;
+        bare.SetCellColours(0, 2, RGB(9, 9, 9), RGB(8, 8, 8));
+        EXPECT_EQ(bare.InsertColumn(0, u"zero"), 0);
+        EXPECT_TRUE(bare.GetCellColours(0, 3, &text, &back));
+        EXPECT_EQ(text, RGB(9, 9, 9));
+        EXPECT_EQ(bare.GetItemText(0, 3), u"b");
+        EXPECT_EQ(bare.GetColumnCount(), 4);
+    });
+}
+
 TEST_P(ReportList, StatesApplyToMatchingRows)
 {
     Exec(Worker(), [&] {
