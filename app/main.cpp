@@ -1,6 +1,7 @@
 #include "app/CVellumApp.h"
 #include "platform/UserInterface.h"
 #include "platform/WideString.h"
+#include "platform/qt/QtPlatform.h"
 
 #include <QApplication>
 
@@ -11,6 +12,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // Message boxes of the earliest start-up steps already need the Qt backend.
+    QtPlatform::Install();
     // Runs of the program under test answer message boxes on standard error.
     if (const char *answer = std::getenv("TESSALY_ANSWER_MESSAGE_BOXES"); answer && *answer) {
         SetMessageBoxSeam([](HWND, const wstring16 &text, const wstring16 &caption, UINT) {

@@ -5,6 +5,7 @@
 #include "tests/app/BrowserTest.h"
 
 #include "app/CPageInput.h"
+#include "app/CVellumApp.h"
 #include "platform/Window.h"
 
 #include <QStringList>
@@ -190,4 +191,58 @@ TEST_F(InputTest, MinimisedOrHiddenPageKeepsItsTimers)
     Pause(1000);
     EXPECT_GT(Js(view, QStringLiteral("ticks")).toInt(), 40);
     EXPECT_EQ(Js(view, QStringLiteral("document.visibilityState")), QStringLiteral("visible"));
+}
+
+TEST_F(InputTest, HomePagePracticeAreaCountsRealInput)
+{
+    CChildFrame *frame = NewTab();
+    ASSERT_NE(frame, nullptr);
+    CVellumView *view = frame->GetBrowserView();
+    ASSERT_TRUE(Load(view, QUrl(QString::fromUtf16(CVellumApp::kHomePageUrl))));
+    const auto center = [&](const QString &id) {
+        const QStringList xy = Js(view,
+            QStringLiteral("(function(){var e=document.getElementById('%1');"
+                           "e.scrollIntoView();var r=e.getBoundingClientRect();"
+                           "return Math.round(r.left+r.width/2)+' '+Math.round(r.top+r.height/2)})()")
+                .arg(id))
+                                   .split(QLatin1Char(' '));
+        return QPoint(xy.value(0).toInt(), xy.value(1).toInt());
+    };
+    HWND content = ContentWindow(view);
+
+    // A script's click() is not trusted and does not count; a posted one does.
+    Js(view, QStringLiteral("document.getElementById('counter-button').click()"));
+    const QPoint button = center(QStringLiteral("counter-button"));
+    PostClick(content, button.x(), button.y());
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return Js(view, QStringLiteral("document.getElementById('counter').textContent")) == QStringLiteral("1");
+        },
+        5000));
+
+    const QPoint target = center(QStringLiteral("drag-target"));
+    Post(content, WM_MOUSEMOVE, target.x(), target.y());
+    Post(content, WM_LBUTTONDOWN, target.x(), target.y());
+    Post(content, WM_LBUTTONUP, target.x() + 100, target.y() + 10);
+    const QString expected = QStringLiteral("起点：(%1, %2) 终点：(%3, %4)")
+                                 .arg(target.x())
+                                 .arg(target.y())
+                                 .arg(target.x() + 100)
+                                 .arg(target.y() + 10);
+    ASSERT_TRUE(WaitFor(
+        [&] { return Js(view, QStringLiteral("document.getElementById('drag-report').textContent")) == expected; },
+        5000));
+
+    // The canvas is the page's game area.
+    center(QStringLiteral("board"));
+    HWND game = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (game = FindWindowExW(content, nullptr, u"MacromediaFlashPlayerActiveX", nullptr)); }));
+    PostClick(game, 25, 35);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return Js(view, QStringLiteral("document.getElementById('board-report').textContent")) ==
+                QStringLiteral("画布点击位置：(25, 35)");
+        },
+        5000));
 }
