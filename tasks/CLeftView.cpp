@@ -800,8 +800,13 @@ void CLeftView::OnDestroy()
         if (m_pHandOff)
             m_pHandOff->Answer(false);
     }
-    DismissMessageBoxes(window);
-    if (window && IsWindow(window))
-        ::DestroyWindow(window);
+    // A null owner would close every box of the program.
+    if (window) {
+        DismissMessageBoxes(window);
+        if (IsWindow(window))
+            ::DestroyWindow(window);
+        // A box asked for between the two steps.
+        DismissMessageBoxes(window);
+    }
     Shutdown();
 }

@@ -1,12 +1,15 @@
 #include "tests/tasks/TaskPanelFixture.h"
 
 #include "platform/SystemTime.h"
+#include "platform/UserInterface.h"
 #include "platform/WideString.h"
 #include "platform/Window.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QStringList>
 #include <QTimer>
 
@@ -336,4 +339,26 @@ TEST_F(TaskExecutor, ClosingATabWhileItsPanelWaitsForAScriptReturnsAtOnce)
     ASSERT_NE(next, nullptr);
     Add(next->GetLeftView(), u"A"_qs, 0, 1);
     EXPECT_EQ(next->GetLeftView()->List().GetItemCount(), 1);
+}
+
+TEST_F(TaskExecutor, ClosingATabAnswersTheDebugBoxItsExecutorWaitsOn)
+{
+    SetMessageBoxSeam({}); // the real box
+    Put(m_panel, {{u"dbg"}});
+    m_panel->OnStartStop();
+    const auto boxShown = [] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (qobject_cast<QMessageBox *>(w) && w->isVisible())
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(WaitFor(boxShown, 10000));
+    QElapsedTimer clock;
+    clock.start();
+    m_frame->CloseFrame(m_tab);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_LT(clock.elapsed(), 2500);
+    m_tab = nullptr;
+    m_panel = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return !boxShown(); }, 5000));
 }
