@@ -74,11 +74,12 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
     return IDOK;
 }
 
-void SetMessageBoxSeam(MessageBoxFunction seam)
+MessageBoxFunction SetMessageBoxSeam(MessageBoxFunction seam)
 {
     auto &s = TheServices();
     std::lock_guard lock(s.mutex);
-    s.messageBoxSeam = std::move(seam);
+    std::swap(s.messageBoxSeam, seam);
+    return seam;
 }
 
 void SetMessageBoxBackend(MessageBoxFunction backend)

@@ -22,8 +22,9 @@ void DismissMessageBoxes(HWND owner);
 int MessageBoxDismissAnswer(UINT type);
 
 using MessageBoxFunction = std::function<int(HWND owner, const wstring16 &text, const wstring16 &caption, UINT type)>;
-// Tests install a scripted answerer (called on the calling thread); empty removes it.
-void SetMessageBoxSeam(MessageBoxFunction seam);
+// Tests install a scripted answerer (called on the calling thread); empty removes
+// it. Returns the one it replaces, so a test can put it back.
+MessageBoxFunction SetMessageBoxSeam(MessageBoxFunction seam);
 // The backend that shows real boxes (the Qt one installs itself).
 void SetMessageBoxBackend(MessageBoxFunction backend);
 void SetMessageBoxDismissBackend(std::function<void(HWND owner)> dismiss);

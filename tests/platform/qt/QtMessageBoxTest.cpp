@@ -64,7 +64,18 @@ void OnNextBox(std::function<void(QMessageBox *)> action)
     timer->start(5);
 }
 
-TEST(QtMessageBox, BuildsButtonsIconAndTexts)
+// These tests answer real boxes, so a scripted answerer set for the whole
+// suite is put aside meanwhile.
+class QtMessageBoxTest : public testing::Test {
+protected:
+    void SetUp() override { m_seam = SetMessageBoxSeam(nullptr); }
+    void TearDown() override { SetMessageBoxSeam(m_seam); }
+
+private:
+    MessageBoxFunction m_seam;
+};
+
+TEST_F(QtMessageBoxTest, BuildsButtonsIconAndTexts)
 {
     std::unique_ptr<QMessageBox> box(
         QtMessageBox::Build(nullptr, u"没有找到配置文件：/a", u"Tessaly", MB_YESNOCANCEL | MB_ICONWARNING | 0x100));
@@ -76,7 +87,7 @@ TEST(QtMessageBox, BuildsButtonsIconAndTexts)
     EXPECT_EQ(QtMessageBox::AnswerOf(box.get(), MB_YESNOCANCEL), IDCANCEL); // nothing clicked
 }
 
-TEST(QtMessageBox, UiThreadBoxReturnsTheClickedButton)
+TEST_F(QtMessageBoxTest, UiThreadBoxReturnsTheClickedButton)
 {
     std::atomic<LRESULT> sentMeanwhile {0};
     HWND window = CreateWindowEntry(
@@ -96,7 +107,7 @@ TEST(QtMessageBox, UiThreadBoxReturnsTheClickedButton)
     DestroyWindow(window);
 }
 
-TEST(QtMessageBox, WorkerBoxIsShownByTheUiThreadWhichStaysLive)
+TEST_F(QtMessageBoxTest, WorkerBoxIsShownByTheUiThreadWhichStaysLive)
 {
     HWND window = CreateWindowEntry(
         u"Owner", nullptr, [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT { return message == WM_USER ? 9 : 0; });
@@ -120,7 +131,7 @@ TEST(QtMessageBox, WorkerBoxIsShownByTheUiThreadWhichStaysLive)
     DestroyWindow(window);
 }
 
-TEST(QtMessageBox, DestroyingTheOwnerAnswersItsBoxes)
+TEST_F(QtMessageBoxTest, DestroyingTheOwnerAnswersItsBoxes)
 {
     HWND owner = CreateWindowEntry(u"Panel", nullptr, nullptr);
     HWND other = CreateWindowEntry(u"Other", nullptr, nullptr);
@@ -156,7 +167,7 @@ TEST(QtMessageBox, DestroyingTheOwnerAnswersItsBoxes)
     DestroyWindow(other);
 }
 
-TEST(QtMessageBox, DismissBeforeTheBoxIsShownStillAnswers)
+TEST_F(QtMessageBoxTest, DismissBeforeTheBoxIsShownStillAnswers)
 {
     HWND owner = CreateWindowEntry(u"Panel", nullptr, nullptr);
     std::atomic<bool> answered {false};
