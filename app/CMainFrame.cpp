@@ -1,8 +1,12 @@
 #include "app/CMainFrame.h"
 
 #include "app/CAboutDlg.h"
+#include "app/CApplicationLook.h"
+#include "app/CBossKey.h"
 #include "app/CChildFrame.h"
 #include "app/CDocumentTabs.h"
+#include "app/CSetHotKey.h"
+#include "app/CVellumApp.h"
 #include "app/CVellumDoc.h"
 #include "app/CVellumPage.h"
 #include "app/CVellumView.h"
@@ -12,6 +16,7 @@
 #include "platform/qt/WindowBinding.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -41,8 +46,14 @@ QString RecentText(int index, const QString &path) { return QStringLiteral("&%1 
 CMainFrame::CMainFrame(QWidget *parent) : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("Tessaly"));
-    m_window = std::make_unique<WindowBinding>(this, u"CMainFrame", nullptr,
-        [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); });
+    WindowBinding::Options options;
+    options.forwardSize = true;
+    m_window = std::make_unique<WindowBinding>(
+        this, u"CMainFrame", nullptr,
+        [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); },
+        nullptr, options);
+    CApplicationLook::ApplyInterfaceFonts(this);
+    m_nLookId = static_cast<UINT>(CApplicationLook::ReadStored());
 }
 
 CMainFrame::~CMainFrame()
@@ -52,6 +63,7 @@ CMainFrame::~CMainFrame()
     if (m_pTabs)
         for (CChildFrame *frame : m_pTabs->Frames())
             CloseFrame(frame);
+    m_TrayIcon.RemoveIcon();
     m_window.reset();
 }
 
@@ -59,6 +71,7 @@ HWND CMainFrame::GetSafeHwnd() const { return m_window ? m_window->Handle() : nu
 
 bool CMainFrame::LoadFrame()
 {
+    SetApplicationLook(m_nLookId);
     m_pTabs = new CDocumentTabs(this);
     setCentralWidget(m_pTabs);
     connect(m_pTabs, &CDocumentTabs::CloseRequested, this, &CMainFrame::CloseFrame);
@@ -66,6 +79,7 @@ bool CMainFrame::LoadFrame()
     connect(m_pTabs, &CDocumentTabs::ActiveFrameChanged, this, &CMainFrame::OnActiveFrameChanged);
 
     BuildMenus();
+    UpdateLookMenu();
     BuildToolBar();
     BuildStatusBar();
     {
@@ -81,6 +95,7 @@ bool CMainFrame::LoadFrame()
     UpdateMenu();
     qApp->installEventFilter(this);
     resize(1024, 700);
+    CBossKey::RegisterBossKey(0, 0, GetSafeHwnd());
     return true;
 }
 
@@ -116,6 +131,20 @@ void CMainFrame::BuildMenus()
     AddCommand(ID_APP_ABOUT, QStringLiteral("关于 Tessaly(&A)..."));
     AddCommand(ID_NEXT_PANE, QString(), QKeySequence(Qt::Key_F6));
     AddCommand(ID_PREV_PANE, QString(), QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    AddCommand(ID_BOSS_KEY_SETTINGS, QStringLiteral("老板键设置"));
+    AddCommand(ID_SHOW_WINDOW, QStringLiteral("显示窗口"));
+    // Only the four Office 2007 looks are offered; 210-214 still work as commands.
+    auto *looks = new QActionGroup(this);
+    looks->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    const QString lookNames[] = {QStringLiteral("Windows 2000(&2)"), QStringLiteral("Office XP(&X)"),
+        QStringLiteral("Windows XP(&W)"), QStringLiteral("Office 2003(&3)"), QStringLiteral("Visual Studio 2005(&V)"),
+        QStringLiteral("Office 2007 (蓝色样式)(&B)"), QStringLiteral("Office 2007 (黑色样式)(&L)"),
+        QStringLiteral("Office 2007 (银色样式)(&S)"), QStringLiteral("Office 2007 (水绿色样式)(&A)")};
+    for (UINT id = ID_VIEW_APPLOOK_FIRST; id <= ID_VIEW_APPLOOK_LAST; ++id) {
+        QAction *action = AddCommand(id, lookNames[id - ID_VIEW_APPLOOK_FIRST]);
+        action->setCheckable(true);
+        looks->addAction(action);
+    }
     for (int i = 0; i < kRecentFileCount; ++i) {
         QAction *action = AddCommand(ID_FILE_MRU_FILE1 + i, QString());
         m_recentActions.append(action);
@@ -146,6 +175,9 @@ void CMainFrame::BuildMenus()
         auto *menu = new QMenu(QStringLiteral("视图(&V)"), this);
         menu->addAction(m_commands[ID_VIEW_TOOLBAR]);
         menu->addAction(m_commands[ID_VIEW_STATUS_BAR]);
+        auto *lookMenu = menu->addMenu(QStringLiteral("应用程序外观(&A)"));
+        for (UINT id = 215; id <= ID_VIEW_APPLOOK_LAST; ++id)
+            lookMenu->addAction(m_commands[id]);
         menu->addSeparator();
         menu->addAction(m_commands[ID_WINDOW_SPLIT]);
         return menu;
@@ -168,7 +200,9 @@ void CMainFrame::BuildMenus()
     editMenu->addAction(m_commands[ID_EDIT_PASTE]);
     auto *windowMenu = new QMenu(QStringLiteral("窗口(&W)"), this);
     windowMenu->addAction(m_commands[ID_WINDOW_NEW]);
-    m_menus130 = {m_pFileMenu130, editMenu, viewMenu(), windowMenu, helpMenu()};
+    auto *basicMenu = new QMenu(QStringLiteral("基础功能"), this);
+    basicMenu->addAction(m_commands[ID_BOSS_KEY_SETTINGS]);
+    m_menus130 = {m_pFileMenu130, basicMenu, editMenu, viewMenu(), windowMenu, helpMenu()};
 }
 
 void CMainFrame::BuildToolBar()
@@ -319,7 +353,19 @@ bool CMainFrame::OnCommand(UINT id)
     case ID_PREV_PANE:
         OnNextPane(id == ID_NEXT_PANE);
         return true;
+    case ID_BOSS_KEY_SETTINGS: {
+        CSetHotKey dialog(GetSafeHwnd(), this);
+        dialog.exec();
+        return true;
+    }
+    case ID_SHOW_WINDOW:
+        OnShowMainWindow();
+        return true;
     default:
+        if (id >= ID_VIEW_APPLOOK_FIRST && id <= ID_VIEW_APPLOOK_LAST) {
+            SetApplicationLook(id);
+            return true;
+        }
         if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + kRecentFileCount) {
             const int index = static_cast<int>(id - ID_FILE_MRU_FILE1);
             if (index < m_recentFiles.size())
@@ -551,6 +597,15 @@ void CMainFrame::ShowFromHidden()
     SetWindowVisibleFlag(GetSafeHwnd(), true);
 }
 
+void CMainFrame::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Leaving the minimised state shows the window again for Qt (a spontaneous
+    // show), while for everyone else it stays hidden.
+    if (m_bHiddenLive)
+        SetWindowVisibleFlag(GetSafeHwnd(), false);
+}
+
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
     // A page dialog is open: dismiss it and close once the page is done with it.
@@ -571,17 +626,106 @@ void CMainFrame::closeEvent(QCloseEvent *event)
         return;
     }
     m_bClosing = true;
+    UnregisterHotKey(GetSafeHwnd(), CBossKey::kHotKeyId);
     if (m_pTabs)
         for (CChildFrame *frame : m_pTabs->Frames())
             CloseFrame(frame);
     event->accept();
 }
 
-LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM)
+void CMainFrame::SetApplicationLook(UINT id)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_nLookId = id;
+    CApplicationLook::Apply(static_cast<int>(id));
+    UpdateLookMenu();
+    update();
+    CApplicationLook::Store(static_cast<int>(id));
+    QApplication::restoreOverrideCursor();
+}
+
+void CMainFrame::UpdateLookMenu()
+{
+    for (UINT id = ID_VIEW_APPLOOK_FIRST; id <= ID_VIEW_APPLOOK_LAST; ++id)
+        if (const auto it = m_commands.find(id); it != m_commands.end())
+            it->second->setChecked(id == m_nLookId);
+}
+
+LRESULT CMainFrame::OnBossKey(WPARAM id)
+{
+    if (id != static_cast<WPARAM>(CBossKey::kHotKeyId))
+        return 0;
+    // Hidden, the pages keep running their timers and input at full rate.
+    if (IsWindowVisible(GetSafeHwnd()))
+        HideKeepingPagesLive();
+    else if (m_bHiddenLive)
+        ShowFromHidden();
+    else
+        show();
+    return 0;
+}
+
+void CMainFrame::OnSize(WPARAM type)
+{
+    if (type != SIZE_MINIMIZED || m_TrayIcon.IsShown() || !GetSafeHwnd() || m_bHiddenLive)
+        return;
+    const std::u16string tip = u"Tessaly - " + std::u16string(CVellumApp::kHomePageUrl);
+    // Without a tray the window stays minimised on the task bar: hidden with no
+    // icon it could never be brought back.
+    if (!m_TrayIcon.AddIcon(GetSafeHwnd(), WM_TRAY_NOTIFY, tip.c_str(), nullptr, IDR_TRAY))
+        return;
+    // After the state change that reported the minimising has been handled.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_TrayIcon.IsShown())
+                HideKeepingPagesLive();
+        },
+        Qt::QueuedConnection);
+}
+
+void CMainFrame::OnShowMainWindow()
+{
+    if (m_bHiddenLive)
+        ShowFromHidden();
+    else
+        show();
+    PostMessageW(GetSafeHwnd(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    m_TrayIcon.RemoveIcon();
+}
+
+bool CMainFrame::OnSettingChange(WPARAM flag)
+{
+    constexpr WPARAM SPI_SETICONTITLELOGFONT = 34;
+    constexpr WPARAM SPI_SETNONCLIENTMETRICS = 42;
+    constexpr WPARAM SPI_SETWORKAREA = 47;
+    if (flag == SPI_SETNONCLIENTMETRICS || flag == SPI_SETWORKAREA || flag == SPI_SETICONTITLELOGFONT)
+        return false;
+    // Other changes need nothing of the frame: Qt follows the desktop itself,
+    // and the frame's fonts are its own (class fonts and an explicit font).
+    CApplicationLook::ApplyInterfaceFonts(this);
+    return true;
+}
+
+LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam)) ? 0 : 1;
+    case WM_HOTKEY:
+        return OnBossKey(wParam);
+    case WM_TRAY_NOTIFY:
+        return m_TrayIcon.HandleNotify(wParam, lParam);
+    case WM_SIZE:
+        OnSize(wParam);
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MAXIMIZE)
+            showMaximized();
+        return 0;
+    case WM_SETTINGCHANGE:
+        OnSettingChange(wParam);
+        return 0;
     case WM_CLOSE:
         close();
         return 0;

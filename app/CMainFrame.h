@@ -1,9 +1,12 @@
 #pragma once
 // The program's top-level window: tabbed documents, the menu of the moment
-// (128 without a tab, 130 with one), the standard toolbar and the status bar.
+// (128 without a tab, 130 with one), the standard toolbar and the status bar,
+// the looks 210-218, the boss key (a system-wide hot key that hides or shows
+// the window) and the tray icon that stands for the window while minimised.
 // Commands keep their identifiers and dispatch by them, also as WM_COMMAND sent
 // to the frame's window.
 
+#include "app/CTrayIcon.h"
 #include "platform/Win32Types.h"
 
 #include <QMainWindow>
@@ -46,6 +49,14 @@ public:
         ID_VIEW_STATUS_BAR = 59393,
         IDR_MAINFRAME = 128,
         IDR_VellumTYPE = 130,
+        ID_VIEW_APPLOOK_FIRST = 210,
+        ID_VIEW_APPLOOK_LAST = 218,
+        IDR_TRAY = 317,
+        ID_BOSS_KEY_SETTINGS = 32785,
+        ID_SHOW_WINDOW = 32786,
+        WM_TRAY_NOTIFY = WM_USER + 1,
+        WM_SYSCOMMAND = 0x0112,
+        SC_MAXIMIZE = 0xF030,
     };
     static constexpr int kRecentFileCount = 4;
 
@@ -80,8 +91,24 @@ public:
     void ShowFromHidden();
     bool IsHiddenKeepingPagesLive() const { return m_bHiddenLive; }
 
+    // Switches to look id (any value; see CApplicationLook) and stores it.
+    void SetApplicationLook(UINT id);
+    UINT LookId() const { return m_nLookId; }
+    void UpdateLookMenu();
+    // The boss key (identifier 200) toggles only the window's visibility.
+    LRESULT OnBossKey(WPARAM id);
+    // Minimised: into the tray when the desktop has one.
+    void OnSize(WPARAM type);
+    // Back from the tray, maximised.
+    void OnShowMainWindow();
+    // False when the notification is dropped (changes of the system's metrics
+    // and fonts, which would replace the frame's own fonts).
+    bool OnSettingChange(WPARAM flag);
+    const KorrinControlsEx::CTrayIcon &TrayIcon() const { return m_TrayIcon; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -104,6 +131,7 @@ private:
     void UpdateLockIndicators(quint32 nativeModifiers);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+    KorrinControlsEx::CTrayIcon m_TrayIcon;
     std::unique_ptr<WindowBinding> m_window;
     CDocumentTabs *m_pTabs = nullptr;
     QToolBar *m_pToolBar = nullptr;
@@ -121,4 +149,5 @@ private:
     bool m_bHiddenLive = false;
     bool m_bClosing = false;
     bool m_bRetryingClose = false;
+    UINT m_nLookId = 0;
 };

@@ -1,0 +1,271 @@
+// The main frame's looks, fonts, menus, tray and boss key. The tray is the
+// notification service's test seam (offscreen has no tray); the boss key's real
+// key presses run in a child process on the X server (xvfb-run gives one).
+
+#include "app/CApplicationLook.h"
+#include "app/CBossKey.h"
+#include "app/CHotKeyCtrl.h"
+#include "app/CSetHotKey.h"
+#include "platform/FileSystem.h"
+#include "platform/Window.h"
+#include "platform/qt/DialogForm.h"
+#include "platform/qt/QtTrayIcon.h"
+#include "tests/app/BrowserTest.h"
+#include "tests/common/TempDir.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+bool InXChild() { return qEnvironmentVariableIsSet("TESSALY_FRAME_X_CHILD"); }
+
+// The program runs from a temporary folder, so "Orvane.ini" is a fresh file.
+class MainFrameTest : public BrowserTest {
+protected:
+    void SetUp() override
+    {
+        const std::string exe = (m_dir / "tessaly").string();
+        std::ofstream(exe).put('x');
+        FileSystem::SetModuleFileNameForTest(std::u16string(exe.begin(), exe.end()));
+        SetNotifyIconBackend([this](DWORD message, const NOTIFYICONDATAW &data) {
+            m_notes.push_back({message, data});
+            return m_trayPresent ? TRUE : FALSE;
+        });
+        BrowserTest::SetUp();
+    }
+    void TearDown() override
+    {
+        BrowserTest::TearDown();
+        SetNotifyIconBackend(&QtTrayIcon::Notify);
+        FileSystem::SetModuleFileNameForTest(u"");
+    }
+    int Adds() const
+    {
+        return static_cast<int>(
+            std::count_if(m_notes.begin(), m_notes.end(), [](const auto &n) { return n.first == NIM_ADD; }));
+    }
+    QAction *Command(UINT id, CMainFrame *frame = nullptr) const
+    {
+        for (QAction *a : (frame ? frame : m_frame.get())->actions())
+            if (a->data().toUInt() == id)
+                return a;
+        return nullptr;
+    }
+    QMenu *TopMenu(const QString &title) const
+    {
+        for (QAction *a : m_frame->menuBar()->actions())
+            if (a->menu() && a->text() == title)
+                return a->menu();
+        return nullptr;
+    }
+
+    TempDir m_dir;
+    std::vector<std::pair<DWORD, NOTIFYICONDATAW>> m_notes;
+    bool m_trayPresent = true;
+};
+
+TEST_F(MainFrameTest, StoredLookIsAppliedAndEveryChangeIsSaved)
+{
+    QSettings().setValue(QStringLiteral("Workspace/ApplicationLook"), 212);
+    CMainFrame frame;
+    ASSERT_TRUE(frame.LoadFrame());
+    EXPECT_EQ(frame.LookId(), 212u);
+    EXPECT_EQ(QApplication::style()->name().toLower(), QStringLiteral("windows"));
+    for (UINT id = 215; id <= 218; ++id)
+        EXPECT_FALSE(Command(id, &frame)->isChecked());
+
+    SendMessageW(frame.GetSafeHwnd(), WM_COMMAND, 216, 0);
+    EXPECT_EQ(QSettings().value(QStringLiteral("Workspace/ApplicationLook")).toInt(), 216);
+    EXPECT_EQ(QApplication::style()->name().toLower(), QStringLiteral("fusion"));
+    EXPECT_EQ(CApplicationLook::CurrentOffice2007Style(), CApplicationLook::Office2007Style::ObsidianBlack);
+
+    frame.SetApplicationLook(300);
+    EXPECT_EQ(CApplicationLook::CurrentManager(), CApplicationLook::Manager::Office2007);
+    EXPECT_EQ(QSettings().value(QStringLiteral("Workspace/ApplicationLook")).toInt(), 300);
+    frame.SetApplicationLook(218);
+}
+
+TEST_F(MainFrameTest, LookMenuMarksTheCurrentLookAndTabMenuHasTheBossKeyCommand)
+{
+    m_frame->SetApplicationLook(217);
+    QMenu *view = TopMenu(QStringLiteral("视图(&V)"));
+    ASSERT_NE(view, nullptr);
+    QMenu *looks = nullptr;
+    for (QAction *a : view->actions())
+        if (a->menu())
+            looks = a->menu();
+    ASSERT_NE(looks, nullptr);
+    std::vector<UINT> offered;
+    for (QAction *a : looks->actions()) {
+        offered.push_back(a->data().toUInt());
+        EXPECT_EQ(a->isChecked(), a->data().toUInt() == 217u) << a->data().toUInt();
+        EXPECT_NE(a->actionGroup(), nullptr); // drawn with a radio mark
+    }
+    EXPECT_EQ(offered, (std::vector<UINT> {215, 216, 217, 218}));
+    m_frame->SetApplicationLook(218);
+    EXPECT_TRUE(Command(218)->isChecked());
+    EXPECT_FALSE(Command(217)->isChecked());
+
+    EXPECT_EQ(TopMenu(QStringLiteral("基础功能")), nullptr); // not without a tab
+    ASSERT_NE(NewTab(), nullptr);
+    QMenu *basic = TopMenu(QStringLiteral("基础功能"));
+    ASSERT_NE(basic, nullptr);
+    ASSERT_EQ(basic->actions().size(), 1);
+    EXPECT_EQ(basic->actions()[0]->data().toUInt(), CMainFrame::ID_BOSS_KEY_SETTINGS);
+    EXPECT_EQ(basic->actions()[0]->text(), QStringLiteral("老板键设置"));
+    EXPECT_EQ(m_frame->menuBar()->actions().indexOf(basic->menuAction()), 1);
+}
+
+TEST_F(MainFrameTest, FontsSurviveSystemFontAndMetricsChanges)
+{
+    const QFont mine = CApplicationLook::InterfaceFont();
+    EXPECT_EQ(m_frame->font().family(), mine.family());
+    EXPECT_EQ(m_frame->font().pixelSize(), 12);
+    const QFont before = QApplication::font();
+    QFont other(QStringLiteral("DejaVu Serif"));
+    other.setPixelSize(20);
+    QApplication::setFont(other); // as a desktop font change would
+    for (WPARAM flag : {42, 47, 34, 0})
+        SendMessageW(m_frame->GetSafeHwnd(), WM_SETTINGCHANGE, flag, 0);
+    EXPECT_EQ(m_frame->font().family(), mine.family());
+    EXPECT_EQ(m_frame->font().pixelSize(), 12);
+    EXPECT_EQ(m_frame->menuBar()->font().family(), mine.family());
+    EXPECT_EQ(m_frame->menuBar()->font().pixelSize(), 12);
+    QApplication::setFont(before);
+}
+
+TEST_F(MainFrameTest, MinimisingGoesToTheTrayOnceAndRestoringMaximises)
+{
+    ASSERT_NE(NewTab(), nullptr);
+    m_frame->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(m_frame->GetSafeHwnd()); }, 5000)) << Adds();
+    ASSERT_EQ(Adds(), 1);
+    const NOTIFYICONDATAW &d = m_notes[0].second;
+    EXPECT_EQ(std::u16string(d.szTip), u"Tessaly - qrc:/home/index.html");
+    EXPECT_EQ(d.uID, 317u);
+    EXPECT_EQ(d.uCallbackMessage, static_cast<UINT>(CMainFrame::WM_TRAY_NOTIFY));
+    EXPECT_TRUE(m_frame->TrayIcon().IsShown());
+    m_frame->OnSize(SIZE_MINIMIZED);
+    SendMessageW(m_frame->GetSafeHwnd(), WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_EQ(Adds(), 1);
+
+    // The icon's double click restores the window maximised and removes the icon.
+    SendMessageW(m_frame->GetSafeHwnd(), CMainFrame::WM_TRAY_NOTIFY, 317, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(WaitFor([&] { return m_frame->isMaximized(); }, 5000));
+    EXPECT_TRUE(IsWindowVisible(m_frame->GetSafeHwnd()));
+    EXPECT_FALSE(m_frame->TrayIcon().IsShown());
+    ASSERT_FALSE(m_notes.empty());
+    EXPECT_EQ(m_notes.back().first, NIM_DELETE);
+
+    // Next time it goes to the tray again.
+    m_frame->showMinimized();
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(m_frame->GetSafeHwnd()); }, 5000));
+    EXPECT_EQ(Adds(), 2);
+    m_frame->OnShowMainWindow();
+    EXPECT_TRUE(WaitFor([&] { return m_frame->isMaximized(); }, 5000));
+}
+
+TEST_F(MainFrameTest, WithoutATrayTheWindowMinimisesNormally)
+{
+    m_trayPresent = false;
+    m_frame->showMinimized();
+    QTest::qWait(200);
+    EXPECT_EQ(Adds(), 1);
+    EXPECT_FALSE(m_frame->TrayIcon().IsShown());
+    EXPECT_TRUE(m_frame->isMinimized());
+    EXPECT_TRUE(IsWindowVisible(m_frame->GetSafeHwnd()));
+    EXPECT_FALSE(m_frame->IsHiddenKeepingPagesLive());
+}
+
+TEST_F(MainFrameTest, BossKeyTogglesOnlyVisibilityAndItsPagesKeepRunning)
+{
+    CVellumView *view = NewView(QStringLiteral("timers.html"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(m_frame->OnBossKey(201), 0);
+    EXPECT_TRUE(IsWindowVisible(m_frame->GetSafeHwnd()));
+    SendMessageW(m_frame->GetSafeHwnd(), WM_HOTKEY, CBossKey::kHotKeyId, 0);
+    EXPECT_FALSE(IsWindowVisible(m_frame->GetSafeHwnd()));
+    EXPECT_TRUE(m_notes.empty()); // the tray is not touched
+    Js(view, QStringLiteral("ticks = 0"));
+    Pause(1000);
+    EXPECT_GT(Js(view, QStringLiteral("ticks")).toInt(), 40);
+    SendMessageW(m_frame->GetSafeHwnd(), WM_HOTKEY, CBossKey::kHotKeyId, 0);
+    EXPECT_TRUE(IsWindowVisible(m_frame->GetSafeHwnd()));
+}
+
+TEST_F(MainFrameTest, FirstRunMakesTheIniFileWithExactBytes)
+{
+    std::ifstream in(m_dir / "Orvane.ini", std::ios::binary);
+    const std::string bytes {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(bytes, std::string("\xFF\xFE[\0M\0A\0I\0N\0]\0", 14));
+}
+
+// The real key presses, on the X server.
+TEST(MainFrameOnX, RunsInAChildOnTheXServer)
+{
+    if (InXChild())
+        GTEST_SKIP() << "this is the child";
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        GTEST_SKIP() << "no X display (run the suite under xvfb-run)";
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        GTEST_SKIP() << "xdotool missing";
+    QProcess child;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TESSALY_FRAME_X_CHILD"), QStringLiteral("1"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=*OnXServer")});
+    ASSERT_TRUE(child.waitForFinished(180000));
+    const QByteArray output = child.readAll();
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+TEST_F(MainFrameTest, BossKeySetInTheDialogHidesAndShowsOnXServer)
+{
+    if (!InXChild())
+        GTEST_SKIP() << "runs in the child";
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    const HWND hwnd = m_frame->GetSafeHwnd();
+    const auto press = [] {
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+alt+f")});
+    };
+    ASSERT_TRUE(WaitFor([&] { return m_frame->isVisible(); }, 5000));
+
+    // First run: no key yet.
+    press();
+    Pause(300);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+
+    {
+        CSetHotKey dialog(hwnd, m_frame.get());
+        QTest::keyClick(dialog.HotKeyCtrl(), Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
+        qobject_cast<QAbstractButton *>(dialog.Form()->GetDlgItem(IDOK))->click();
+    }
+    press();
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(hwnd); }, 10000));
+    press();
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(hwnd); }, 10000));
+
+    // Closing the frame releases the combination for others.
+    m_frame->close();
+    HWND other = CreateWindowEntry(u"Other", nullptr, nullptr);
+    EXPECT_TRUE(RegisterHotKey(other, 1, MOD_CONTROL | MOD_ALT, 'F'));
+    DestroyWindow(other);
+}
+
+} // namespace
