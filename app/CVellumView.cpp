@@ -142,7 +142,7 @@ CVellumView::CVellumView(QWidget *parent, HWND parentWindow) : QWebEngineView(pa
 
 CVellumView::~CVellumView()
 {
-        // The page outlives this part of the view: it must not call back into it.
+    // The page outlives this part of the view: it must not call back into it.
     disconnect(m_pPage, nullptr, this, nullptr);
     // Pending sends answer 0 and posts are dropped from here on.
     delete m_pInput;
