@@ -33,11 +33,11 @@ constexpr int kFormTemplate = 101;
 constexpr int kContextMenu = 310;
 constexpr char16_t kCaption[] = u"Tessaly";
 
-struct ColumnSpec {
+struct ColumnDef {
     const char16_t *header;
     int width;
 };
-constexpr ColumnSpec kColumns[] = {
+constexpr ColumnDef kColumns[] = {
     {u"序号", 30},
     {u"操作", 80},
     {u"秒", 40},
@@ -178,7 +178,7 @@ void CLeftView::OnInitialUpdate()
     UpdateData(false);
 
     if (m_list) {
-        for (const ColumnSpec &c : kColumns)
+        for (const ColumnDef &c : kColumns)
             m_list->InsertColumn(m_list->GetColumnCount(), c.header, LVCFMT_LEFT, c.width);
         m_list->SetExtendedStyle(m_list->GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
         m_list->SetSortable(false);

@@ -22,7 +22,7 @@ using Panel = CLeftView;
 namespace {
 
 // A row as Add makes it, with the cells a test wants to set.
-struct RowSpec {
+struct RowDef {
     std::u16string eventId;
     std::u16string seconds = u"0";
     std::u16string stop = u"0";
@@ -42,10 +42,10 @@ protected:
         }
     }
 
-    void Put(CLeftView *panel, const std::vector<RowSpec> &rows)
+    void Put(CLeftView *panel, const std::vector<RowDef> &rows)
     {
         auto &list = panel->List();
-        for (const RowSpec &r : rows) {
+        for (const RowDef &r : rows) {
             const int row = list.InsertRow(list.GetItemCount(), u"");
             list.SetCellNumber(row, Panel::ColNumber, row + 1);
             list.SetCellText(row, Panel::ColDesc, r.eventId);
@@ -210,7 +210,7 @@ TEST_F(TaskExecutor, WithoutAPageMouseActionsFail)
 
 TEST_F(TaskExecutor, DeletingAllRowsDuringAPassEndsIt)
 {
-    std::vector<RowSpec> rows(12, RowSpec {u"slow"});
+    std::vector<RowDef> rows(12, RowDef {u"slow"});
     Put(m_panel, rows);
     std::atomic<bool> done {false};
     std::thread worker([&] {
@@ -290,7 +290,7 @@ TEST_F(TaskExecutor, ClosingATabWhileItsRowsRunNeitherHangsNorStopsTheOtherTab)
     Put(otherPanel, {{u"loop"}});
 
     m_panel->OnStartStop();
-    std::vector<RowSpec> rows(30, RowSpec {u"slow"});
+    std::vector<RowDef> rows(30, RowDef {u"slow"});
     Put(m_panel, rows);
     ASSERT_TRUE(WaitFor([&] { return Cell(m_panel, 1, Panel::ColStatus) == u"成功"; }, 5000));
 
