@@ -16,8 +16,10 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 // Referenced by the link options of the GUI library so that every program
@@ -170,7 +172,25 @@ bool QtPlatform::event(QEvent *event)
 
 void QtPlatform::Pump()
 {
-    PumpMessages();
+    // A worker that is answered usually sends again at once (one call per list
+    // cell). Waiting a moment for that next send saves it a whole turn of Qt's
+    // loop, a repaint included; the slice stays short so the UI never stalls.
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kLinger = std::chrono::microseconds(150);
+    constexpr auto kSlice = std::chrono::milliseconds(4);
+    const auto sliceEnd = Clock::now() + kSlice;
+    auto lingerEnd = Clock::now() + kLinger;
+    for (;;) {
+        const auto now = Clock::now();
+        if (PumpMessages() > 0)
+            lingerEnd = now + kLinger;
+        else if (now >= lingerEnd)
+            break;
+        else
+            std::this_thread::yield();
+        if (now >= sliceEnd)
+            break;
+    }
     ScheduleTimer();
 }
 
