@@ -238,8 +238,15 @@ bool MessageQueue::RunOneSend()
 
 int MessageQueue::PumpSends()
 {
+    // Only the sends queued at the start: a sender answered here usually sends
+    // again at once, and a few busy senders would keep this call going for ever.
+    std::size_t budget = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        budget = m_sends.size();
+    }
     int n = 0;
-    while (RunOneSend())
+    while (budget-- > 0 && RunOneSend())
         ++n;
     return n;
 }

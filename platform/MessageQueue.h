@@ -60,6 +60,7 @@ public:
     // Runs pending sends, then the posts that were queued when it started
     // (sends that arrive meanwhile go first), then due timers.
     int Pump();
+    // Runs the sends queued when it started.
     int PumpSends();
     // Blocks until work is queued or the time point passes.
     void WaitForWork(Clock::time_point until);

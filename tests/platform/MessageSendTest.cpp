@@ -326,6 +326,35 @@ TEST(MessagePost, AHandlerThatPostsAgainDoesNotHoldThePump)
     DestroyWindow(window);
 }
 
+// Two senders that send again as soon as they are answered always have one send
+// queued; a pump that ran until none was left would never come back to its loop.
+TEST(MessageSend, BusySendersDoNotHoldThePump)
+{
+    HWND window = CreateWindowEntry(u"Owner", nullptr, [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+        if (message == kAsk)
+            std::this_thread::sleep_for(1ms);
+        return 1;
+    });
+    std::atomic<bool> stop {false};
+    std::atomic<int> finished {0};
+    std::vector<std::thread> senders;
+    for (int i = 0; i < 2; ++i)
+        senders.emplace_back([&] {
+            while (!stop.load())
+                SendMessageW(window, kAsk, 0, 0);
+            ++finished;
+        });
+    EXPECT_TRUE(WaitFor([&] { return PumpMessages() > 0; }));
+    const auto start = std::chrono::steady_clock::now();
+    const int handled = PumpMessages();
+    const auto took = std::chrono::steady_clock::now() - start;
+    stop = true;
+    DestroyWindow(window);
+    JoinAll(senders, finished);
+    EXPECT_LE(handled, 2);
+    EXPECT_LT(took, 200ms);
+}
+
 std::atomic<int> g_procTicks {0};
 void CountingProc(HWND, UINT message, UINT_PTR id, DWORD)
 {
