@@ -21,16 +21,20 @@ DWORD GetTickCount()
 
 namespace SystemTime {
 
-int ClockSeconds()
+int ClockSeconds() { return ReadClock().seconds; }
+
+ClockReading ReadClock()
 {
     {
         std::lock_guard<std::mutex> lock(g_clockMutex);
         if (g_clockSource)
-            return g_clockSource();
+            return {g_clockSource(), 0};
     }
-    const long long now = static_cast<long long>(std::time(nullptr)) + 28800;
+    timespec ts {};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    const long long now = static_cast<long long>(ts.tv_sec) + 28800;
     // Wraps like the 32-bit value the design carries.
-    return static_cast<int>(static_cast<std::uint32_t>(now));
+    return {static_cast<int>(static_cast<std::uint32_t>(now)), static_cast<int>(ts.tv_nsec / 1000000)};
 }
 
 void SetClockSource(std::function<int()> source)

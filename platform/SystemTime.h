@@ -13,7 +13,16 @@ namespace SystemTime {
 // Calendar seconds since 1970-01-01 UTC plus 28800, as a signed 32-bit number.
 int ClockSeconds();
 
-// Tests replace the calendar clock; an empty function restores the real one.
+// One reading of the same clock with the milliseconds already spent in its
+// current second (0 to 999), so a wait can end when the second turns.
+struct ClockReading {
+    int seconds = 0;
+    int millisecond = 0;
+};
+ClockReading ReadClock();
+
+// Tests replace the calendar clock (its readings then fall on whole seconds); an
+// empty function restores the real one.
 void SetClockSource(std::function<int()> source);
 
 } // namespace SystemTime

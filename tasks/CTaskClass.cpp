@@ -212,7 +212,8 @@ DWORD CTaskClass::SchedulerLoop(LPVOID scheduler)
     if (!self || self->loopRunning.exchange(true))
         return 0;
     while (!self->stopping) {
-        const int now = SystemTime::ClockSeconds();
+        const SystemTime::ClockReading clock = SystemTime::ReadClock();
+        const int now = clock.seconds;
         // One record at a time under the lock, so adds and run ends are never held up long.
         for (std::size_t i = 0;; ++i) {
             if (self->stopping) {
@@ -229,7 +230,9 @@ DWORD CTaskClass::SchedulerLoop(LPVOID scheduler)
             if (!record->running && diff <= 0)
                 self->StartRun(record, now);
             if (diff > 0) {
-                const long long ms = std::min<long long>(diff * 1000LL, INFINITE - 1);
+                // Due when the clock turns to dueTime, not a whole number of
+                // seconds after this reading, which may be late in its second.
+                const long long ms = std::min<long long>(diff * 1000LL - clock.millisecond, INFINITE - 1);
                 if (ms < static_cast<long long>(self->waitTime))
                     self->waitTime = static_cast<DWORD>(ms);
             }

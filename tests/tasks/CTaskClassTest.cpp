@@ -200,6 +200,27 @@ TEST(CTaskClass, ARepeatingRecordIsDueIntervalSecondsAfterItsRunEnded)
     EXPECT_LE(idle, 2000);
 }
 
+TEST(CTaskClass, ARecordStartsWhenTheClockTurnsToItsDueTime)
+{
+    // Real clock. Added late in a second, due at the next: a wait of whole
+    // seconds from the moment of adding would start it most of a second late.
+    OwnedWindow window;
+    auto probe = std::make_shared<Probe>();
+    std::atomic<int> startSecond {0};
+    std::atomic<int> startMillisecond {-1};
+    CTaskClass scheduler;
+    auto work = [&](TimedTask *) {
+        const SystemTime::ClockReading at = SystemTime::ReadClock();
+        startSecond = at.seconds;
+        startMillisecond = at.millisecond;
+    };
+    ASSERT_TRUE(WaitUntil([] { return SystemTime::ReadClock().millisecond >= 600; }, 3s));
+    const int due = AddSeconds(SystemTime::ReadClock().seconds, 1);
+    ASSERT_TRUE(scheduler.AddTask(MakeRecord(1, due, window.Handle(), probe, work)));
+    ASSERT_TRUE(WaitUntil([&] { return startMillisecond.load() >= 0; }, 5s));
+    EXPECT_EQ(startSecond.load(), due);
+    EXPECT_LT(startMillisecond.load(), 400);
+}
 TEST(CTaskClass, TheIntervalCountsFromTheEndOfTheRunNotItsStart)
 {
     FakeClock clock(6000);
