@@ -97,22 +97,17 @@ static void InitHomePageResources()
 }
 
 struct CVellumView::ScriptCall {
+    QString source;
     quint64 generation = 0;
     QElapsedTimer clock;
     qint64 dialogMsAtStart = 0;
-    QEventLoop *loop = nullptr;
-    bool checkDone = false;
-    bool checkOk = false;
+    qint64 token = 0;
     bool valueDone = false;
     QVariant value;
     bool markDone = false;
     qint64 mark = -1;
-
-    void Wake()
-    {
-        if (loop)
-            loop->quit();
-    }
+    bool finished = false;
+    ScriptDone done;
 };
 
 CVellumView::CVellumView(QWidget *parent, HWND parentWindow) : QWebEngineView(parent)
@@ -126,6 +121,9 @@ CVellumView::CVellumView(QWidget *parent, HWND parentWindow) : QWebEngineView(pa
     connect(m_pPage, &QWebEnginePage::scrollPositionChanged, m_pInput, &CPageInput::Refresh);
     connect(m_pPage, &QWebEnginePage::contentsSizeChanged, m_pInput, &CPageInput::Refresh);
     SetTimer(m_window->Handle(), kTimerId, kTimerMs, nullptr);
+    m_pScriptWatch = new QTimer(this);
+    m_pScriptWatch->setInterval(20);
+    connect(m_pScriptWatch, &QTimer::timeout, this, &CVellumView::WatchScripts);
 
     connect(m_pPage, &QWebEnginePage::loadFinished, this, &CVellumView::OnLoadFinished);
     connect(m_pPage, &QWebEnginePage::renderProcessTerminated, this,
@@ -142,6 +140,11 @@ CVellumView::CVellumView(QWidget *parent, HWND parentWindow) : QWebEngineView(pa
 
 CVellumView::~CVellumView()
 {
+    // Scripts still running fail now; their callers may try again, which fails.
+    m_bGoing = true;
+    const auto scripts = m_scripts;
+    for (const auto &call : scripts)
+        FinishScript(call, false, {});
     // The page outlives this part of the view: it must not call back into it.
     disconnect(m_pPage, nullptr, this, nullptr);
     // Pending sends answer 0 and posts are dropped from here on.
@@ -195,90 +198,123 @@ bool CVellumView::ExecScript(wstring16 code, wstring16 language, wstring16 &resu
 {
     if (!GetSafeHwnd() || !m_bPageLoaded)
         return false;
-    const wstring16 lang = language.empty() ? wstring16(u"javascript") : WideString::ToLower(language);
-    if (lang != u"javascript" && lang != u"jscript") {
-        result.clear();
+    result.clear();
+    struct Outcome {
+        bool done = false;
+        bool ok = false;
+        wstring16 value;
+        QEventLoop loop;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    const bool started = StartScript(std::move(code), std::move(language), [outcome](bool ok, const wstring16 &value) {
+        outcome->done = true;
+        outcome->ok = ok;
+        outcome->value = value;
+        outcome->loop.quit();
+    });
+    if (!started)
         return false;
-    }
-    static qint64 s_nextToken = static_cast<qint64>(QRandomGenerator::global()->bounded(1u << 30)) << 10;
+    // The view may go meanwhile: nothing of it is touched after the wait.
+    while (!outcome->done)
+        outcome->loop.exec();
+    result = outcome->value;
+    return outcome->ok;
+}
+
+bool CVellumView::StartScript(wstring16 code, wstring16 language, ScriptDone done)
+{
+    if (m_bGoing || !GetSafeHwnd() || !m_bPageLoaded)
+        return false;
+    const wstring16 lang = language.empty() ? wstring16(u"javascript") : WideString::ToLower(language);
+    if (lang != u"javascript" && lang != u"jscript")
+        return false;
 
     auto call = std::make_shared<ScriptCall>();
+    call->source = QString::fromStdU16String(code);
     call->generation = m_nGeneration;
     call->clock.start();
     call->dialogMsAtStart = m_pPage->DialogMilliseconds();
-    const QString source = QString::fromStdU16String(code);
+    call->done = std::move(done);
+    m_scripts.push_back(call);
+    if (!m_pScriptWatch->isActive())
+        m_pScriptWatch->start();
 
-    m_pPage->runJavaScript(SyntaxCheck(source), QWebEngineScript::ApplicationWorld, [call](const QVariant &v) {
-        call->checkDone = true;
-        call->checkOk = v.toBool();
-        call->Wake();
-    });
     QPointer<CVellumView> self(this);
-    bool finished = WaitForScript(*call, [call] { return call->checkDone; });
-    if (!self)
-        return false;
-    result.clear();
-    if (!finished || !call->checkOk)
-        return false;
-
-    const qint64 token = ++s_nextToken;
-    m_pPage->runJavaScript(WithMarker(source, token), QWebEngineScript::MainWorld, [call](const QVariant &v) {
-        call->valueDone = true;
-        call->value = v;
-        call->Wake();
-    });
-    m_pPage->runJavaScript(TakeMarker(), QWebEngineScript::MainWorld, [call](const QVariant &v) {
-        call->markDone = true;
-        call->mark = v.isValid() ? v.toLongLong() : -1;
-        call->Wake();
-    });
-    finished = WaitForScript(*call, [call] { return call->valueDone && call->markDone; });
-    if (!self || !finished)
-        return false;
-    result = VariantToText(call->value);
-    return call->mark == token;
+    m_pPage->runJavaScript(
+        SyntaxCheck(call->source), QWebEngineScript::ApplicationWorld, [self, call](const QVariant &v) {
+            if (call->finished || !self)
+                return;
+            if (!v.toBool() || call->generation != self->m_nGeneration)
+                self->FinishScript(call, false, {});
+            else
+                self->RunCheckedScript(call);
+        });
+    return true;
 }
 
-bool CVellumView::WaitForScript(ScriptCall &call, const std::function<bool()> &done)
+void CVellumView::RunCheckedScript(const std::shared_ptr<ScriptCall> &call)
 {
+    static qint64 s_nextToken = static_cast<qint64>(QRandomGenerator::global()->bounded(1u << 30)) << 10;
+    call->token = ++s_nextToken;
     QPointer<CVellumView> self(this);
-    bool stop = false;
-    bool timedOut = false;
-    const auto evaluate = [&] {
-        if (!self || done() || call.generation != m_nGeneration) {
-            stop = true;
+    const auto settle = [self, call] {
+        if (call->finished || !self || !call->valueDone || !call->markDone)
             return;
-        }
-        if (m_pPage->IsInDialog())
-            return;
-        const qint64 used = call.clock.elapsed() - (m_pPage->DialogMilliseconds() - call.dialogMsAtStart);
-        if (used >= m_nScriptTimeoutMs)
-            stop = timedOut = true;
+        const bool ok = call->mark == call->token && call->generation == self->m_nGeneration;
+        self->FinishScript(call, ok, VariantToText(call->value));
     };
-    QEventLoop loop;
-    QTimer watchdog;
-    watchdog.setInterval(20);
-    connect(&watchdog, &QTimer::timeout, &loop, [&] {
-        evaluate();
-        if (stop)
-            loop.quit();
+    m_pPage->runJavaScript(
+        WithMarker(call->source, call->token), QWebEngineScript::MainWorld, [call, settle](const QVariant &v) {
+            call->valueDone = true;
+            call->value = v;
+            settle();
+        });
+    m_pPage->runJavaScript(TakeMarker(), QWebEngineScript::MainWorld, [call, settle](const QVariant &v) {
+        call->markDone = true;
+        call->mark = v.isValid() ? v.toLongLong() : -1;
+        settle();
     });
-    evaluate();
-    if (!stop) {
-        // Every answer wakes the loop; it goes on until the call is done.
-        call.loop = &loop;
-        watchdog.start();
-        while (!stop) {
-            loop.exec();
-            evaluate();
+}
+
+void CVellumView::FinishScript(const std::shared_ptr<ScriptCall> &call, bool ok, const wstring16 &result)
+{
+    if (call->finished)
+        return;
+    call->finished = true;
+    std::erase(m_scripts, call);
+    if (m_scripts.empty())
+        m_pScriptWatch->stop();
+    const ScriptDone done = std::move(call->done);
+    if (done)
+        done(ok, result);
+}
+
+// Fails the scripts of a page that has gone and those that ran out of time (time
+// in page dialogs not counted); a hung page is recovered before its callers hear.
+void CVellumView::WatchScripts()
+{
+    std::vector<std::shared_ptr<ScriptCall>> failed;
+    bool hung = false;
+    const bool inDialog = m_pPage->IsInDialog();
+    for (const auto &call : m_scripts) {
+        if (call->generation != m_nGeneration) {
+            failed.push_back(call);
+        } else if (!inDialog) {
+            const qint64 used = call->clock.elapsed() - (m_pPage->DialogMilliseconds() - call->dialogMsAtStart);
+            if (used >= m_nScriptTimeoutMs) {
+                failed.push_back(call);
+                hung = true;
+            }
         }
-        call.loop = nullptr;
     }
-    if (!self)
-        return false;
-    if (timedOut)
+    if (hung)
         RecoverPage();
-    return done() && call.generation == m_nGeneration;
+    QPointer<CVellumView> self(this);
+    for (const auto &call : failed) {
+        if (!self)
+            return;
+        FinishScript(call, false, {});
+    }
 }
 
 LRESULT CVellumView::OnMessage(UINT message, WPARAM, LPARAM)

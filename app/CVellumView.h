@@ -14,10 +14,12 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CChildFrame;
 class CPageInput;
 class CVellumPage;
+class QTimer;
 class WindowBinding;
 
 class CVellumView : public QWebEngineView {
@@ -34,7 +36,15 @@ public:
     void NavigateUrl(const wstring16 &url, bool openInNewWindow);
     // Runs code in the page's global scope; true when it compiled and ran without
     // an uncaught exception. result receives the completion value as text.
+    // Waits in a nested event loop: callers on a worker's behalf use StartScript.
     bool ExecScript(wstring16 code, wstring16 language, wstring16 &result);
+
+    using ScriptDone = std::function<void(bool ok, const wstring16 &result)>;
+    // Starts code as ExecScript runs it and returns at once. False when it cannot
+    // start (no page, a language other than JavaScript, the view going); done is
+    // then never called. Otherwise done is called once, later, on this thread,
+    // with what ExecScript would have returned; also when the view goes.
+    bool StartScript(wstring16 code, wstring16 language, ScriptDone done);
 
     // The first view after start-up opens the home page.
     void OnInitialUpdate();
@@ -72,7 +82,9 @@ private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnTimer();
     void DoPendingScroll();
-    bool WaitForScript(ScriptCall &call, const std::function<bool()> &done);
+    void RunCheckedScript(const std::shared_ptr<ScriptCall> &call);
+    void FinishScript(const std::shared_ptr<ScriptCall> &call, bool ok, const wstring16 &result);
+    void WatchScripts();
     void OnLoadFinished(bool ok);
     void OnRendererEnded();
     void RecoverPage();
@@ -88,4 +100,8 @@ private:
     int m_nScriptTimeoutMs = kDefaultScriptTimeoutMs;
     int m_nRecoveries = 0;
     std::deque<qint64> m_recoveryTimes;
+    // Scripts started and not yet finished, in start order.
+    std::vector<std::shared_ptr<ScriptCall>> m_scripts;
+    QTimer *m_pScriptWatch = nullptr;
+    bool m_bGoing = false;
 };

@@ -171,3 +171,50 @@ TEST_F(ExecScriptTest, ConfirmAnswerReachesTheScript)
     });
     EXPECT_EQ(Js(view, QStringLiteral("confirm('sure?') ? 'yes' : 'no'")), QStringLiteral("no"));
 }
+
+TEST_F(ExecScriptTest, StartedScriptsAnswerOnceLaterAndAClosingTabAnswersFalse)
+{
+    CVellumView *view = NewView(QStringLiteral("plain.html"));
+    ASSERT_NE(view, nullptr);
+    int answers = 0;
+    bool ok = false;
+    wstring16 value;
+    ASSERT_TRUE(view->StartScript(u"6 * 7", u"", [&](bool o, const wstring16 &v) {
+        ++answers;
+        ok = o;
+        value = v;
+    }));
+    EXPECT_EQ(answers, 0);
+    ASSERT_TRUE(WaitFor([&] { return answers > 0; }));
+    Pause(200);
+    EXPECT_EQ(answers, 1);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(value, u"42");
+    EXPECT_FALSE(view->StartScript(u"1", u"vbscript", [&](bool, const wstring16 &) { ++answers; }));
+
+    // Two scripts of two tabs at once: the quick one is not held up by the slow one.
+    CVellumView *other = NewView(QStringLiteral("plain.html"), false);
+    ASSERT_NE(other, nullptr);
+    bool slowDone = false;
+    bool quickDone = false;
+    ASSERT_TRUE(other->StartScript(u"var t = Date.now(); while (Date.now() - t < 1500) { }", u"",
+        [&](bool, const wstring16 &) { slowDone = true; }));
+    ASSERT_TRUE(view->StartScript(u"1", u"", [&](bool, const wstring16 &) { quickDone = true; }));
+    ASSERT_TRUE(WaitFor([&] { return quickDone; }));
+    EXPECT_FALSE(slowDone);
+
+    // A script still running when its tab closes is answered, false, and only once.
+    int late = 0;
+    bool lateOk = true;
+    ASSERT_TRUE(other->StartScript(
+        u"var t = Date.now(); while (Date.now() - t < 3000) { }", u"", [&](bool o, const wstring16 &) {
+            ++late;
+            lateOk = o;
+        }));
+    m_frame->CloseFrame(other->GetParentFrame());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(WaitFor([&] { return late > 0; }, 5000));
+    Pause(300);
+    EXPECT_EQ(late, 1);
+    EXPECT_FALSE(lateOk);
+}
