@@ -16,12 +16,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QMenu>
 #include <QPainter>
 #include <QSplitter>
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 using KorrinControlsEx::CReportCtrl;
@@ -709,6 +711,27 @@ bool CLeftView::RunScript(const wstring16 &script, const wstring16 &language, in
     return result;
 }
 
+// A hand-off carried out on the UI thread. Each attempt starts when the one
+// before has answered, so this thread never waits inside one tab's script while
+// other tabs' hand-offs queue behind it.
+struct CLeftView::ScriptJob {
+    wstring16 script;
+    wstring16 language;
+    int retries = 1;
+    int runs = 1;
+    int run = 0;
+    int attempt = 0;
+    bool result = false;
+    std::function<void(bool)> finished;
+
+    void Finish()
+    {
+        const auto done = std::move(finished);
+        if (done)
+            done(result);
+    }
+};
+
 // The UI-thread half of RunScript. Also reached by the scheduler's notice after
 // every run, whose text is the record's id: nothing to do for that one.
 LRESULT CLeftView::OnTaskNotify(WPARAM wParam)
@@ -716,40 +739,70 @@ LRESULT CLeftView::OnTaskNotify(WPARAM wParam)
     const auto *text = reinterpret_cast<const char16_t *>(wParam);
     if (!text || std::u16string_view(text) != kHandOffText)
         return 0;
+    auto job = std::make_shared<ScriptJob>();
     std::shared_ptr<HandOff> handOff;
-    wstring16 script, language;
-    int retries, runs;
     {
+        // The job keeps its own copy, so the slots are free for the next hand-off.
         std::lock_guard lock(m_handOffMutex);
         handOff = m_pHandOff;
-        script = m_strScript;
-        language = m_strLanguage;
-        retries = m_nRetries == 0 ? 1 : m_nRetries;
-        runs = m_nRuns == 0 ? 1 : m_nRuns;
-    }
-    // The page may close this tab while a script runs (the panel goes with it).
-    QPointer<CLeftView> self(this);
-    bool result = false;
-    for (int run = 0; run < runs && self && !m_bClosing; ++run) {
-        for (int attempt = 0; attempt < retries && self && !m_bClosing; ++attempt) {
-            QPointer<CVellumView> view = m_pView;
-            wstring16 answer;
-            if (view && view->ExecScript(script, language, answer)) {
-                result = true;
-                break;
-            }
-        }
-    }
-    if (handOff)
-        handOff->Answer(result);
-    if (!self)
-        return 0;
-    {
-        std::lock_guard lock(m_handOffMutex);
+        job->script = std::move(m_strScript);
+        job->language = std::move(m_strLanguage);
         m_strScript.clear();
         m_strLanguage.clear();
+        job->retries = m_nRetries == 0 ? 1 : m_nRetries;
+        job->runs = m_nRuns == 0 ? 1 : m_nRuns;
     }
-    return result ? 1 : 0;
+    if (handOff) {
+        job->finished = [handOff](bool result) { handOff->Answer(result); };
+        ContinueScript(job);
+        return 0; // the run thread hears through the hand-off
+    }
+    // Sent by someone other than RunScript: the answer is the result.
+    struct Outcome {
+        bool done = false;
+        bool result = false;
+        QEventLoop loop;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    job->finished = [outcome](bool result) {
+        outcome->done = true;
+        outcome->result = result;
+        outcome->loop.quit();
+    };
+    ContinueScript(job);
+    while (!outcome->done)
+        outcome->loop.exec();
+    return outcome->result ? 1 : 0;
+}
+
+void CLeftView::ContinueScript(const std::shared_ptr<ScriptJob> &job)
+{
+    while (job->run < job->runs && !m_bClosing) {
+        if (job->attempt >= job->retries) {
+            ++job->run;
+            job->attempt = 0;
+            continue;
+        }
+        ++job->attempt;
+        // The page may close this tab while a script runs (the panel goes with it).
+        QPointer<CLeftView> self(this);
+        const auto answered = [self, job](bool ok, const wstring16 &) {
+            if (ok) {
+                job->result = true;
+                ++job->run;
+                job->attempt = 0;
+            }
+            if (self)
+                self->ContinueScript(job);
+            else
+                job->Finish();
+        };
+        if (m_pView && m_pView->StartScript(job->script, job->language, answered))
+            return;
+        // Nothing changes before this thread moves on, so no later attempt could start either.
+        break;
+    }
+    job->Finish();
 }
 
 bool CLeftView::ReplayMouseAction(const wstring16 &body, int px1, int py1, int px2, int py2, int doFlashIndex)

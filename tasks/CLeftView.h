@@ -121,12 +121,14 @@ protected:
 
 private:
     struct HandOff;
+    struct ScriptJob;
     struct PassMark;
     static constexpr DWORD kCountDownStartWaitMs = 40;
     static constexpr DWORD kCountDownWaitMs = 900;
 
     void OnControl(int id, int code);
     LRESULT OnTaskNotify(WPARAM wParam);
+    void ContinueScript(const std::shared_ptr<ScriptJob> &job);
     void OnDestroy();
     // Appends one task row for an action of site `site`.
     void AddRow(int site, const XmlNode &action);

@@ -362,3 +362,30 @@ TEST_F(TaskExecutor, ClosingATabAnswersTheDebugBoxItsExecutorWaitsOn)
     m_panel = nullptr;
     EXPECT_TRUE(WaitFor([&] { return !boxShown(); }, 5000));
 }
+
+TEST_F(TaskExecutor, AHandOffIsNotHeldUpByAnotherTabsLongerScript)
+{
+    CChildFrame *other = NewTab(false);
+    CLeftView *otherPanel = other->GetLeftView();
+    ASSERT_TRUE(LoadPage(other->GetBrowserView(), "practice.html"));
+    // This tab's script is under way when the other tab hands over a longer one;
+    // this tab's answer must not wait for the other's script.
+    std::atomic<bool> quickOk {false};
+    std::atomic<bool> slowOk {false};
+    std::atomic<qint64> quickMs {-1};
+    ASSERT_TRUE(OnWorker([&] {
+        std::thread slow([&] {
+            Sleep(100);
+            slowOk = otherPanel->RunScript(u"var t = Date.now(); while (Date.now() - t < 1500) { }", u"", 1, 1);
+        });
+        QElapsedTimer clock;
+        clock.start();
+        quickOk = m_panel->RunScript(u"var t = Date.now(); while (Date.now() - t < 300) { }", u"", 1, 1);
+        quickMs = clock.elapsed();
+        slow.join();
+    }));
+    EXPECT_TRUE(quickOk.load());
+    EXPECT_TRUE(slowOk.load());
+    EXPECT_GE(quickMs.load(), 300);
+    EXPECT_LT(quickMs.load(), 1200);
+}
