@@ -74,13 +74,21 @@ long ResidentKb()
     return 0;
 }
 
-// Runs the event loop until done() holds or the time is up.
+// Runs the event loop until done() holds or the time is up. A real wait: a
+// spinning loop would take a core from the pages and the panels it measures.
 void WaitFor(const std::function<bool()> &done, int milliseconds)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
+    if (done())
+        return;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(10);
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void Write(const QString &path, const char *text) { std::ofstream(path.toStdString(), std::ios::binary) << text; }
@@ -113,7 +121,7 @@ int main(int argc, char **argv)
     clock.start();
     std::vector<double> lateness, handOff;
     // Per row: when "秒" reached 0, and when "执行..." was written.
-    std::map<std::pair<int, int>, qint64> dueAt, startedAt;
+    std::map<std::pair<int, int>, double> dueAt, startedAt;
 
     std::vector<CLeftView *> panels;
     for (int t = 0; t < Tabs; ++t) {
@@ -132,12 +140,13 @@ int main(int argc, char **argv)
                     for (int column = from.column(); column <= to.column(); ++column) {
                         const QString text = model->index(row, column).data().toString();
                         const auto key = std::make_pair(t, row);
+                        const double nowMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
                         if (column == CLeftView::ColSeconds && text == QStringLiteral("0")) {
-                            dueAt[key] = clock.elapsed();
+                            dueAt[key] = nowMs;
                         } else if (column == CLeftView::ColStatus && text == QStringLiteral("执行...")) {
-                            startedAt[key] = clock.elapsed();
+                            startedAt[key] = nowMs;
                             if (auto it = dueAt.find(key); it != dueAt.end()) {
-                                lateness.push_back(static_cast<double>(clock.elapsed() - it->second) / 1000.0);
+                                lateness.push_back((nowMs - it->second) / 1000.0);
                                 dueAt.erase(it);
                             }
                         } else if (column == CLeftView::ColStatus && text == QStringLiteral("成功")) {
@@ -145,7 +154,7 @@ int main(int argc, char **argv)
                                 model->index(row, CLeftView::ColEventId).data().toString() == QStringLiteral("js");
                             if (auto it = startedAt.find(key); it != startedAt.end()) {
                                 if (script)
-                                    handOff.push_back(static_cast<double>(clock.elapsed() - it->second));
+                                    handOff.push_back(nowMs - it->second);
                                 startedAt.erase(it);
                             }
                         }
