@@ -3,6 +3,7 @@
 #include "app/CVellumApp.h"
 #include "platform/FileSystem.h"
 #include "platform/UserInterface.h"
+#include "platform/WideString.h"
 #include "platform/qt/QtPlatform.h"
 #include "tests/common/TempDir.h"
 #include "util/FileFunctions.h"
@@ -13,6 +14,7 @@
 #include <QTest>
 
 #include <cstdlib>
+#include <fstream>
 
 void BrowserTest::SetUp()
 {
@@ -24,6 +26,16 @@ void BrowserTest::SetUp()
     ASSERT_TRUE(KorrinUtilsFuns::ExtractResourceToFile(
         GetModuleHandleW(nullptr), CVellumApp::IDR_CONFIG, u"CONFIG", g_strAppDir + u"Config.xml"));
     ASSERT_TRUE(KorrinUtilsFuns::CreateFolderPath(g_strConfigDir));
+    // Settings the frame writes beside the program go to the same folder, unless
+    // the test already put the program somewhere of its own.
+    WCHAR module[4096] = {};
+    GetModuleFileNameW(nullptr, module, 4096);
+    if (QString::fromStdU16String(std::u16string(module)) == QCoreApplication::applicationFilePath()) {
+        const std::string exe = folder.Slash() + "tessaly";
+        std::ofstream(exe).put('x');
+        FileSystem::SetModuleFileNameForTest(WideString::FromUtf8(exe));
+        m_bOwnModulePath = true;
+    }
     SetMessageBoxSeam([this](HWND, const wstring16 &text, const wstring16 &, UINT) {
         m_messages.push_back(text);
         return IDOK;
@@ -41,6 +53,9 @@ void BrowserTest::TearDown()
     SetMessageBoxSeam({});
     // Deferred deletions of closed tabs run before the next test.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (m_bOwnModulePath)
+        FileSystem::SetModuleFileNameForTest(u"");
+    m_bOwnModulePath = false;
 }
 
 QUrl BrowserTest::Page(const QString &name)

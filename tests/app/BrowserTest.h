@@ -34,4 +34,7 @@ protected:
     std::unique_ptr<CMainFrame> m_frame;
     // Message boxes shown during the test, answered with OK.
     std::vector<wstring16> m_messages;
+
+private:
+    bool m_bOwnModulePath = false;
 };

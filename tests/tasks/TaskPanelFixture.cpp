@@ -1,6 +1,7 @@
 #include "tests/tasks/TaskPanelFixture.h"
 
 #include "app/CVellumApp.h"
+#include "platform/FileSystem.h"
 #include "platform/UserInterface.h"
 #include "platform/WideString.h"
 #include "platform/Window.h"
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 void TaskPanelFixture::SetUp()
@@ -26,6 +28,9 @@ void TaskPanelFixture::SetUp()
     });
     std::filesystem::copy_file(DataFile("panel.xml"), m_dir / "Config.xml");
     g_strAppDir = WideString::FromUtf8(m_dir.Slash());
+    // Settings the frame writes beside the program go to the same folder.
+    std::ofstream(m_dir / "tessaly").put('x');
+    FileSystem::SetModuleFileNameForTest(WideString::FromUtf8((m_dir / "tessaly").string()));
     g_bNavigateHome = false;
     m_frame = std::make_unique<CMainFrame>();
     ASSERT_TRUE(m_frame->LoadFrame());
@@ -45,6 +50,7 @@ void TaskPanelFixture::TearDown()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     SetMessageBoxSeam({});
     SetFileDialogSeam({});
+    FileSystem::SetModuleFileNameForTest(u"");
 }
 
 std::string TaskPanelFixture::DataFile(const std::string &name)
