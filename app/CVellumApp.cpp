@@ -8,7 +8,9 @@
 #include "platform/WideString.h"
 #include "util/FileFunctions.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QPainter>
+#include <QPixmap>
 
 #include <vector>
 
@@ -32,6 +34,35 @@ CVellumApp::~CVellumApp()
     delete m_pMainWnd;
     if (g_pApp == this)
         g_pApp = nullptr;
+}
+
+// Drawn rather than shipped as files: four tiles, one of them lit, sharp at
+// every size a desktop asks for.
+QIcon CVellumApp::AppIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal unit = size / 16.0;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x2e, 0x6d, 0xb4));
+        painter.drawRoundedRect(QRectF(0, 0, size, size), 3 * unit, 3 * unit);
+        const qreal tile = 5.5 * unit;
+        const qreal gap = 1.5 * unit;
+        const qreal origin = (size - 2 * tile - gap) / 2;
+        for (int i = 0; i < 4; ++i) {
+            const bool lit = i == 3;
+            painter.setBrush(lit ? QColor(0xf5, 0xa6, 0x23) : QColor(Qt::white));
+            const QRectF r(origin + (i % 2) * (tile + gap), origin + (i / 2) * (tile + gap), tile, tile);
+            painter.drawRoundedRect(r, unit, unit);
+        }
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 bool CVellumApp::Fail(const wstring16 &message)
@@ -67,6 +98,7 @@ bool CVellumApp::InitInstance(const QStringList &arguments)
     // OLE and the control container: the browser needs no preparation.
     QCoreApplication::setOrganizationName(QString::fromStdU16String(kRegistryKey));
     QCoreApplication::setApplicationName(QStringLiteral("Tessaly"));
+    QApplication::setWindowIcon(AppIcon());
     // Context-menu, keyboard and tooltip managers: Qt's own serve.
 
     m_pMainWnd = new CMainFrame;

@@ -6,6 +6,7 @@
 
 #include "platform/Win32Types.h"
 
+#include <QIcon>
 #include <QObject>
 #include <QStringList>
 
@@ -39,6 +40,8 @@ public:
     // a further one names a file to open. False: start-up failed, the program ends.
     bool InitInstance(const QStringList &arguments);
     void ShowAboutBox();
+    // The program's picture: windows, the task bar and the tray show it.
+    static QIcon AppIcon();
 
     CMainFrame *MainFrame() const { return m_pMainWnd; }
 
