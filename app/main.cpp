@@ -1,6 +1,7 @@
 #include "app/CVellumApp.h"
 #include "platform/UserInterface.h"
 #include "platform/WideString.h"
+#include "platform/qt/QtGraphics.h"
 #include "platform/qt/QtPlatform.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    QtGraphics::ChooseRenderer();
     // Message boxes of the earliest start-up steps already need the Qt backend.
     QtPlatform::Install();
     // Runs of the program under test answer message boxes on standard error.

@@ -11,6 +11,7 @@
 #include "app/CVellumView.h"
 #include "platform/UserInterface.h"
 #include "platform/WideString.h"
+#include "platform/qt/QtGraphics.h"
 #include "platform/qt/QtPlatform.h"
 #include "tasks/CLeftView.h"
 #include "util/CReportCtrl.h"
@@ -100,6 +101,7 @@ int main(int argc, char **argv)
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    QtGraphics::ChooseRenderer();
     QtPlatform::Install();
     SetMessageBoxSeam([](HWND, const wstring16 &, const wstring16 &, UINT) { return IDOK; });
     const char *secondsText = std::getenv("TESSALY_BENCH_SECONDS");

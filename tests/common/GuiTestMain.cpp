@@ -3,6 +3,8 @@
 
 #include "tests/common/TempDir.h"
 
+#include "platform/qt/QtGraphics.h"
+
 #include <QApplication>
 #include <QStandardPaths>
 #include <QtWebEngineCore/qtwebenginecoreglobal.h>
@@ -21,5 +23,7 @@ int main(int argc, char **argv)
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // The pages are drawn as the program draws them.
+    QtGraphics::ChooseRenderer();
     return RUN_ALL_TESTS();
 }
