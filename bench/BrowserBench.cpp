@@ -10,12 +10,15 @@
 #include "app/CVellumView.h"
 #include "platform/FileSystem.h"
 #include "platform/Window.h"
+#include "platform/qt/QtGraphics.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -92,16 +95,21 @@ double TreePssMb()
     return kb / 1024.0;
 }
 
+// A real wait: a spinning loop would take a core from the pages it measures.
 bool WaitFor(const std::function<bool()> &done, int milliseconds)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(1);
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
 }
 
 void Wait(int milliseconds)
@@ -120,6 +128,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    QtGraphics::ChooseRenderer();
     QTemporaryDir folder;
     // The application writes its catalogue beside the executable it believes it is.
     FileSystem::SetModuleFileNameForTest((folder.path() + QStringLiteral("/tessaly")).toStdU16String());

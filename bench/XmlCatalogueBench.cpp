@@ -102,8 +102,11 @@ void ActionByIdLookups(benchmark::State &state)
     root.Load(text, 0, options);
     const XmlNode *site = CCatalogue::Site(root, 7);
     std::vector<std::u16string> ids;
-    for (int k = 0; k < ActionsPerSite; ++k)
-        ids.push_back(u"a" + WideString::FromInt(7 * ActionsPerSite + (k * 37) % ActionsPerSite));
+    for (int k = 0; k < ActionsPerSite; ++k) {
+        std::u16string id = u"a";
+        id += WideString::FromInt(7 * ActionsPerSite + (k * 37) % ActionsPerSite);
+        ids.push_back(std::move(id));
+    }
     constexpr int Lookups = 100000;
     for (auto _ : state) {
         for (int i = 0; i < Lookups; ++i)
