@@ -15,6 +15,20 @@ DWORD WaitOnEventThenReturn(LPVOID p)
     return 7;
 }
 
+// A thread whose handle is gone can still tell the test it has left the gate.
+struct Gate {
+    HANDLE event = nullptr;
+    std::atomic<bool> passed {false};
+};
+
+DWORD PassGate(LPVOID p)
+{
+    auto *gate = static_cast<Gate *>(p);
+    WaitForSingleObject(gate->event, INFINITE);
+    gate->passed = true;
+    return 7;
+}
+
 } // namespace
 
 TEST(Threading, ThreadExitCodeIsStillActiveUntilItEnds)
@@ -60,19 +74,23 @@ TEST(Threading, AutoResetEventReleasesOneWaitPerSet)
 
 TEST(Threading, HandleCanBeClosedWhileThreadRuns)
 {
-    HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE t = CreateThread(nullptr, 0, WaitOnEventThenReturn, gate, 0, nullptr);
+    Gate gate;
+    gate.event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE t = CreateThread(nullptr, 0, PassGate, &gate, 0, nullptr);
     ASSERT_NE(t, nullptr);
     EXPECT_TRUE(CloseHandle(t));
-    SetEvent(gate);
+    SetEvent(gate.event);
     HANDLE t2 = CreateThread(nullptr, 0, ReturnParameter, reinterpret_cast<LPVOID>(std::uintptr_t {3}), 0, nullptr);
     EXPECT_EQ(WaitForSingleObject(t2, 5000), WAIT_OBJECT_0);
     DWORD code = 0;
     GetExitCodeThread(t2, &code);
     EXPECT_EQ(code, 3u);
     CloseHandle(t2);
-    Sleep(20); // let the first thread finish before the gate goes
-    CloseHandle(gate);
+    // The gate may go only once the first thread no longer uses it.
+    for (int i = 0; i < 5000 && !gate.passed.load(); ++i)
+        Sleep(1);
+    EXPECT_TRUE(gate.passed.load());
+    CloseHandle(gate.event);
 }
 
 TEST(Threading, InvalidHandlesFailCleanly)
