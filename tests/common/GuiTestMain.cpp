@@ -3,6 +3,8 @@
 
 #include "tests/common/TempDir.h"
 
+#include "platform/UserInterface.h"
+#include "platform/WideString.h"
 #include "platform/qt/QtGraphics.h"
 
 #include <QApplication>
@@ -12,9 +14,31 @@
 
 #include <cstdlib>
 
+namespace {
+
+// A message box no test asked for would wait for a person until the suite's time
+// runs out. It fails the test instead, at once. Tests that expect boxes install
+// their own answer (or the real box) in their set-up, after this one.
+class UnexpectedMessageBoxes : public ::testing::EmptyTestEventListener {
+public:
+    void OnTestStart(const ::testing::TestInfo &) override { SetMessageBoxSeam(&Fail); }
+    void OnTestEnd(const ::testing::TestInfo &) override { SetMessageBoxSeam(&Fail); }
+
+private:
+    static int Fail(HWND, const wstring16 &text, const wstring16 &caption, UINT)
+    {
+        ADD_FAILURE() << "a message box nobody expected: [" << WideString::ToUtf8(caption) << "] "
+                      << WideString::ToUtf8(text);
+        return IDCANCEL;
+    }
+};
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new UnexpectedMessageBoxes);
     TempDir home;
     setenv("HOME", home.Path().c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home.Path() / "config").c_str(), 1);
