@@ -8,6 +8,7 @@
 #include "app/CMainFrame.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumView.h"
+#include "bench/EventLoopWait.h"
 #include "platform/FileSystem.h"
 #include "platform/Window.h"
 #include "platform/qt/QtGraphics.h"
@@ -93,23 +94,6 @@ double TreePssMb()
                 kb += std::stod(line.substr(4));
     }
     return kb / 1024.0;
-}
-
-// A real wait: a spinning loop would take a core from the pages it measures.
-bool WaitFor(const std::function<bool()> &done, int milliseconds)
-{
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(1);
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
 }
 
 void Wait(int milliseconds)

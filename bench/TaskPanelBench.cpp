@@ -9,6 +9,7 @@
 #include "app/CMainFrame.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumView.h"
+#include "bench/EventLoopWait.h"
 #include "platform/UserInterface.h"
 #include "platform/WideString.h"
 #include "platform/qt/QtGraphics.h"
@@ -73,23 +74,6 @@ long ResidentKb()
         if (line.rfind("VmRSS:", 0) == 0)
             return std::strtol(line.c_str() + 6, nullptr, 10);
     return 0;
-}
-
-// Runs the event loop until done() holds or the time is up. A real wait: a
-// spinning loop would take a core from the pages and the panels it measures.
-void WaitFor(const std::function<bool()> &done, int milliseconds)
-{
-    if (done())
-        return;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(10);
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 void Write(const QString &path, const char *text) { std::ofstream(path.toStdString(), std::ios::binary) << text; }
