@@ -12,6 +12,7 @@
 #include "platform/qt/QtTrayIcon.h"
 #include "tests/app/BrowserTest.h"
 #include "tests/common/TempDir.h"
+#include "tests/common/XServerChild.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -30,7 +31,8 @@
 
 namespace {
 
-bool InXChild() { return qEnvironmentVariableIsSet("TESSALY_FRAME_X_CHILD"); }
+constexpr char kXChild[] = "TESSALY_FRAME_X_CHILD";
+bool InXChild() { return XServerChild::IsChild(kXChild); }
 
 // The program runs from a temporary folder, so "Orvane.ini" is a fresh file.
 class MainFrameTest : public BrowserTest {
@@ -214,26 +216,7 @@ TEST_F(MainFrameTest, FirstRunMakesTheIniFileWithExactBytes)
 }
 
 // The real key presses, on the X server.
-TEST(MainFrameOnX, RunsInAChildOnTheXServer)
-{
-    if (InXChild())
-        GTEST_SKIP() << "this is the child";
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        GTEST_SKIP() << "no X display (run the suite under xvfb-run)";
-    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-        GTEST_SKIP() << "xdotool missing";
-    QProcess child;
-    auto env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TESSALY_FRAME_X_CHILD"), QStringLiteral("1"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=*OnXServer")});
-    ASSERT_TRUE(child.waitForFinished(180000));
-    const QByteArray output = child.readAll();
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
-}
+TEST(MainFrameOnX, RunsInAChildOnTheXServer) { XServerChild::Run(kXChild, QStringLiteral("*OnXServer"), 1, 180000); }
 
 TEST_F(MainFrameTest, BossKeySetInTheDialogHidesAndShowsOnXServer)
 {

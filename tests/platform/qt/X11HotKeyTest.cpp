@@ -6,6 +6,7 @@
 #include "platform/Window.h"
 #include "platform/qt/QtTrayIcon.h"
 #include "platform/qt/X11HotKeys.h"
+#include "tests/common/XServerChild.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -24,7 +25,8 @@
 
 namespace {
 
-bool InXcbChild() { return qEnvironmentVariableIsSet("TESSALY_HOTKEY_CHILD"); }
+constexpr char kXcbChild[] = "TESSALY_HOTKEY_CHILD";
+bool InXcbChild() { return XServerChild::IsChild(kXcbChild); }
 
 bool RunLoopUntil(const std::function<bool()> &done, int limitMs)
 {
@@ -75,26 +77,7 @@ TEST(X11HotKey, WithoutAnXServerRegistrationFailsQuietly)
     DestroyWindow(frame);
 }
 
-TEST(X11Desktop, XPartsRunInAChildOnTheXServer)
-{
-    if (InXcbChild())
-        GTEST_SKIP() << "this is the child";
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        GTEST_SKIP() << "no X display (run the suite under xvfb-run)";
-    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-        GTEST_SKIP() << "xdotool missing";
-    QProcess child;
-    auto env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TESSALY_HOTKEY_CHILD"), QStringLiteral("1"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=*OnX")});
-    ASSERT_TRUE(child.waitForFinished(120000));
-    const QByteArray output = child.readAll();
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 2 tests")) << output.toStdString();
-}
+TEST(X11Desktop, XPartsRunInAChildOnTheXServer) { XServerChild::Run(kXcbChild, QStringLiteral("*OnX"), 2, 120000); }
 
 TEST(X11Desktop, PressedKeyPostsWmHotkeyOnX)
 {
