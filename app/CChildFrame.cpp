@@ -1,5 +1,6 @@
 #include "app/CChildFrame.h"
 
+#include "app/CVellumApp.h"
 #include "app/CVellumDoc.h"
 #include "app/CVellumView.h"
 
@@ -8,6 +9,7 @@
 #include "platform/qt/WindowBinding.h"
 
 #include "tasks/CLeftView.h"
+#include "tools/CreateMouseEventCode.h"
 
 #include <QHBoxLayout>
 #include <QSplitter>
@@ -64,6 +66,31 @@ void CChildFrame::OnInitialUpdate()
         left->OnInitialUpdate();
     if (auto *view = GetBrowserView())
         view->OnInitialUpdate();
+}
+
+bool CChildFrame::PreTranslateMessage(UINT message, POINT cursor)
+{
+    CreateMouseEventCode *recorder = g_pMouseRecorder;
+    if (!recorder || !recorder->IsAutoCapturing())
+        return false;
+    const DWORD now = GetTickCount();
+    if (message == WM_LBUTTONDOWN && now - m_dwLastDownTick > kDoubleTakeMs) {
+        recorder->SetStartPoint(cursor);
+        recorder->WriteBackPoints();
+        m_dwLastDownTick = now;
+    } else if (message == WM_LBUTTONUP && now - m_dwLastUpTick > kDoubleTakeMs) {
+        // A release over the page was recorded by the view already.
+        if (recorder->ViewHandledUp != 1) {
+            recorder->SetEndPoint(cursor);
+            recorder->WriteBackPoints();
+            const POINT start = recorder->StartPoint();
+            if (cursor.x == start.x && cursor.y == start.y)
+                recorder->OnRecordClick();
+        }
+        m_dwLastUpTick = now;
+        recorder->ViewHandledUp = 0;
+    }
+    return false;
 }
 
 HWND CChildFrame::GetSafeHwnd() const { return m_window ? m_window->Handle() : nullptr; }

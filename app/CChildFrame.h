@@ -24,6 +24,9 @@ public:
     bool OnCreateClient();
     // Runs the initial update of both panes.
     void OnInitialUpdate();
+    // Left-button presses and releases inside the tab at a screen point, for
+    // the recorder's automatic capture; never consumes the message.
+    bool PreTranslateMessage(UINT message, POINT cursor);
 
     QSplitter *m_wndSplitter = nullptr;
     // GetTickCount of the last left-button release and press taken for the recorder.
@@ -38,6 +41,8 @@ public:
     QString Title() const;
 
     static constexpr int kInitialPaneSize = 214;
+    // Presses (releases) this close to the last one taken are not taken again.
+    static constexpr DWORD kDoubleTakeMs = 300;
 
 signals:
     void TitleChanged(const QString &title);

@@ -23,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
@@ -559,8 +560,41 @@ void CMainFrame::UpdateLockIndicators(quint32 nativeModifiers)
     m_pIndicators[1]->setEnabled(nativeModifiers & kNumLockMask);
 }
 
+// The user's own left-button presses and releases inside a tab, offered to the
+// view and then to the child frame around it before the widget under the
+// cursor sees them. Input the program sends to pages itself is not the user's.
+void CMainFrame::PreTranslateMouse(QWidget *target, QEvent *event)
+{
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    if (!event->spontaneous() || mouse->button() != Qt::LeftButton || target->window() != this)
+        return;
+    // An event a child ignored comes again for its parent. A press and its
+    // release can share a timestamp and, one after the other, an address.
+    if (event == m_pLastMouse && event->type() == m_nLastMouseType && mouse->timestamp() == m_nLastMouseTime)
+        return;
+    m_pLastMouse = event;
+    m_nLastMouseType = event->type();
+    m_nLastMouseTime = mouse->timestamp();
+    const UINT message = event->type() == QEvent::MouseButtonPress ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+    // Where the button went down or up, not where the cursor is by the time
+    // this thread gets to the message.
+    const QPoint global = mouse->globalPosition().toPoint();
+    const POINT at {global.x(), global.y()};
+    for (QWidget *w = target; w; w = w->parentWidget()) {
+        if (auto *view = qobject_cast<CVellumView *>(w)) {
+            view->PreTranslateMessage(message, at);
+        } else if (auto *frame = qobject_cast<CChildFrame *>(w)) {
+            frame->PreTranslateMessage(message, at);
+            return;
+        }
+    }
+}
+
 bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
 {
+    if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
+        watched->isWidgetType())
+        PreTranslateMouse(static_cast<QWidget *>(watched), event);
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->nativeModifiers() != 0 || key->nativeScanCode() != 0)

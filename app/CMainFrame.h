@@ -129,9 +129,13 @@ private:
     void DisposeFrame(CChildFrame *frame);
     void RetryClose();
     void UpdateLockIndicators(quint32 nativeModifiers);
+    void PreTranslateMouse(QWidget *target, QEvent *event);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     KorrinControlsEx::CTrayIcon m_TrayIcon;
+    const QEvent *m_pLastMouse = nullptr;
+    int m_nLastMouseType = 0;
+    quint64 m_nLastMouseTime = 0;
     std::unique_ptr<WindowBinding> m_window;
     CDocumentTabs *m_pTabs = nullptr;
     QToolBar *m_pToolBar = nullptr;

@@ -6,6 +6,7 @@
 #include "platform/Threading.h"
 #include "platform/UserInterface.h"
 #include "platform/WideString.h"
+#include "tools/CreateMouseEventCode.h"
 #include "util/FileFunctions.h"
 
 #include <QApplication>
@@ -114,7 +115,11 @@ bool CVellumApp::InitInstance(const QStringList &arguments)
     if (!opened)
         return false;
     m_pMainWnd->show();
-    // The recorder's window and its saved list come with the recorder.
+
+    // The one recorder, hidden until a panel shows it; the main frame owns it.
+    if (!g_pMouseRecorder)
+        g_pMouseRecorder = new CreateMouseEventCode(m_pMainWnd, m_pMainWnd);
+    g_pMouseRecorder->LoadEventList();
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/WideString.h"
 #include "platform/Window.h"
 #include "platform/qt/WindowBinding.h"
+#include "tools/CreateMouseEventCode.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -159,6 +160,22 @@ CChildFrame *CVellumView::GetParentFrame() const
         if (auto *frame = qobject_cast<CChildFrame *>(w))
             return frame;
     return nullptr;
+}
+
+bool CVellumView::PreTranslateMessage(UINT message, POINT cursor)
+{
+    CreateMouseEventCode *recorder = g_pMouseRecorder;
+    if (message != WM_LBUTTONUP || !recorder || !recorder->IsAutoCapturing())
+        return false;
+    recorder->ViewHandledUp = 1;
+    recorder->SetEndPoint(cursor);
+    recorder->WriteBackPoints();
+    const POINT start = recorder->StartPoint();
+    if (cursor.x == start.x && cursor.y == start.y)
+        recorder->OnRecordClick();
+    else
+        recorder->OnRecordDrag();
+    return false;
 }
 
 HWND CVellumView::GetSafeHwnd() const { return m_window ? m_window->Handle() : nullptr; }

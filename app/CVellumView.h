@@ -48,6 +48,9 @@ public:
 
     // The first view after start-up opens the home page.
     void OnInitialUpdate();
+    // A left-button release over the page at a screen point, for the recorder's
+    // automatic capture: it ends a click or a drag. Never consumes the message.
+    bool PreTranslateMessage(UINT message, POINT cursor);
 
     HWND GetSafeHwnd() const;
     // The "Internet Explorer_Server" window while a page is loaded, else null.

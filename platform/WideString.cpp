@@ -73,6 +73,29 @@ int ToInt(std::u16string_view s)
     return static_cast<int>(v);
 }
 
+std::optional<int> ParseWholeNumber(std::u16string_view s)
+{
+    const wstring16 t = Trim(s);
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
+        negative = t[i++] == u'-';
+    if (i == t.size())
+        return std::nullopt;
+    long long value = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] < u'0' || t[i] > u'9')
+            return std::nullopt;
+        value = value * 10 + (t[i] - u'0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            return std::nullopt;
+    }
+    value = negative ? -value : value;
+    if (value > INT_MAX)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
 wstring16 FromUtf8(std::string_view s)
 {
     wstring16 out;

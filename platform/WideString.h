@@ -3,6 +3,7 @@
 
 #include "platform/Win32Types.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,10 @@ wstring16 FromUnsigned(unsigned long long v);
 // The integer rule: optional white space, optional sign, then leading decimal
 // digits; anything else reads as 0. Values beyond 32 bits saturate.
 int ToInt(std::u16string_view s);
+
+// A whole number as a text field holds one: white space around an optionally
+// signed run of digits that fits an int; nothing for any other text.
+std::optional<int> ParseWholeNumber(std::u16string_view s);
 
 // Conversions used at boundaries (UTF-8 for POSIX paths, logs and tests).
 // Invalid input becomes U+FFFD.

@@ -12,6 +12,9 @@
 #include "platform/qt/MenuTemplate.h"
 #include "tasks/MouseReplay.h"
 #include "tasks/ReportListFile.h"
+#include "tools/CTempEvenList.h"
+#include "tools/CeditEventList.h"
+#include "tools/CreateMouseEventCode.h"
 #include "util/CReportCtrl.h"
 
 #include <QAction>
@@ -52,31 +55,6 @@ constexpr ColumnDef kColumns[] = {
     {u"useloopCount", 0},
     {u"lastTickCount", 0},
 };
-
-// A whole number as a text field holds one: white space around an optionally
-// signed run of digits that fits an int.
-std::optional<int> ParseWholeNumber(const wstring16 &text)
-{
-    const wstring16 t = WideString::Trim(text);
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
-        negative = t[i++] == u'-';
-    if (i == t.size())
-        return std::nullopt;
-    long long value = 0;
-    for (; i < t.size(); ++i) {
-        if (t[i] < u'0' || t[i] > u'9')
-            return std::nullopt;
-        value = value * 10 + (t[i] - u'0');
-        if (value > 2147483648LL)
-            return std::nullopt;
-    }
-    value = negative ? -value : value;
-    if (value > 2147483647LL)
-        return std::nullopt;
-    return static_cast<int>(value);
-}
 
 // "lastTickCount" holds an unsigned tick count; anything else reads as 0.
 DWORD ParseTick(const wstring16 &text)
@@ -194,6 +172,13 @@ void CLeftView::OnInitialUpdate()
     m_hView = m_pView ? m_pView->GetSafeHwnd() : nullptr;
     m_pScrollX = m_pView ? &m_pView->m_nScrollX : nullptr;
     m_pScrollY = m_pView ? &m_pView->m_nScrollY : nullptr;
+
+    if (!m_pEditEventList) {
+        m_pEditEventList = new CeditEventList(this, this);
+        auto *table = new CTempEvenList(this);
+        m_pEditEventList->SetTempEvenList(table);
+        table->SetEditor(m_pEditEventList);
+    }
 }
 
 bool CLeftView::UpdateData(bool saveAndValidate)
@@ -215,7 +200,7 @@ bool CLeftView::UpdateData(bool saveAndValidate)
 // number leaves the previous value.
 bool CLeftView::ReadInt(int id, int &value, bool ranged)
 {
-    const std::optional<int> typed = ParseWholeNumber(Controls().GetDlgItemText(id));
+    const std::optional<int> typed = WideString::ParseWholeNumber(Controls().GetDlgItemText(id));
     if (!typed) {
         MessageBoxW(GetSafeHwnd(), u"请输入一个整数。", kCaption, MB_OK | MB_ICONWARNING);
         return false;
@@ -361,10 +346,31 @@ bool CLeftView::OnCommand(UINT id)
         if (m_list)
             ReportListFile::LoadWithDialog(*m_list);
         return true;
+    case ID_RECORDER:
+        ShowRecorder();
+        return true;
+    case ID_EVENT_EDITOR:
+        ShowEditor();
+        return true;
     default:
-        // The recorder and the editor are not part of the panel yet.
         return false;
     }
+}
+
+CeditEventList *CLeftView::EditEventList() const { return m_pEditEventList; }
+
+void CLeftView::ShowRecorder()
+{
+    if (!g_pMouseRecorder)
+        return;
+    g_pMouseRecorder->SetOwnerPanel(this);
+    g_pMouseRecorder->ShowTool();
+}
+
+void CLeftView::ShowEditor()
+{
+    if (m_pEditEventList)
+        m_pEditEventList->ShowTool();
 }
 
 void CLeftView::OnGo()
@@ -544,15 +550,7 @@ QMenu *CLeftView::CreateContextMenu(QWidget *parent) const
     const std::optional<MenuTemplate> menu = MenuTemplate::Load(kContextMenu);
     if (!menu)
         return nullptr;
-    QMenu *popup = menu->CreatePopup(0, parent);
-    if (!popup)
-        return nullptr;
-    for (QAction *action : popup->actions()) {
-        const int id = MenuTemplate::CommandOf(action);
-        if (id == ID_RECORDER || id == ID_EVENT_EDITOR)
-            action->setEnabled(false);
-    }
-    return popup;
+    return menu->CreatePopup(0, parent);
 }
 
 void CLeftView::ShowContextMenu(const QPoint &globalPos)

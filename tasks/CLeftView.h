@@ -18,6 +18,7 @@
 #include <mutex>
 
 class CVellumView;
+class CeditEventList;
 class QComboBox;
 class QMenu;
 class QPoint;
@@ -94,7 +95,7 @@ public:
     void OnStartStop();
     void OnHelpClicked();
     void ShowContextMenu(const QPoint &globalPos);
-    // The context menu as shown (commands not available yet disabled).
+    // The context menu as shown.
     QMenu *CreateContextMenu(QWidget *parent) const;
 
     // The work of the panel's records, on their run threads.
@@ -109,6 +110,8 @@ public:
     QComboBox *SiteCombo() const { return m_siteCombo; }
     QComboBox *ActionCombo() const { return m_actionCombo; }
     CVellumView *BrowserView() const { return m_pView; }
+    // The panel's own editor, which holds its auxiliary table.
+    CeditEventList *EditEventList() const;
     const CCatalogue &Catalogue() const { return m_catalogue; }
     bool IsStarted() const { return m_bStarted.load(); }
     const wstring16 &UrlText() const { return m_strUrl; }
@@ -140,6 +143,8 @@ private:
     void ResetExecuted();
     void DeleteSelected();
     void Import();
+    void ShowRecorder();
+    void ShowEditor();
     bool ReadInt(int id, int &value, bool ranged);
     void WaitForCountDown();
 
@@ -166,6 +171,7 @@ private:
     std::atomic<bool> m_bClosing {false};
     bool m_bShutDown = false;
     QPointer<CVellumView> m_pView;
+    QPointer<CeditEventList> m_pEditEventList;
     // What run threads use of the view; it outlives the panel in its frame.
     std::atomic<HWND> m_hView {nullptr};
     std::atomic<std::atomic<LONG> *> m_pScrollX {nullptr};

@@ -36,9 +36,9 @@ std::vector<wstring16> ListFile::Split(std::u16string_view text)
     return fields;
 }
 
-void ListFile::Write(const wstring16 &path, const wstring16 &text)
+bool ListFile::Write(const wstring16 &path, const wstring16 &text)
 {
-    KorrinUtilsFuns::WriteTextFile(path, text, true, false);
+    return KorrinUtilsFuns::ReplaceTextFile(path, text);
 }
 
 wstring16 ListFile::Read(const wstring16 &path)

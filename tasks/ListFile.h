@@ -22,8 +22,9 @@ public:
     // The fields of a text: every piece before a separator is a field (an empty
     // one too); the rest after the last separator only when it is not empty.
     static std::vector<wstring16> Split(std::u16string_view text);
-    // Replaces the file (UTF-16LE with FF FE); a file that cannot be opened is left alone.
-    static void Write(const wstring16 &path, const wstring16 &text);
+    // Replaces the file (UTF-16LE with FF FE) whole or not at all; a file that
+    // may not be written is left alone. False when the file was not replaced.
+    static bool Write(const wstring16 &path, const wstring16 &text);
     // The file's lines, each followed by CR LF (UTF-16LE by its mark, else UTF-8);
     // empty when it cannot be read.
     static wstring16 Read(const wstring16 &path);

@@ -5,7 +5,14 @@
 #include "platform/WideString.h"
 #include "util/CStdioFileEx.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace KorrinUtilsFuns {
@@ -55,6 +62,45 @@ void WriteTextFile(const wstring16 &path, const wstring16 &text, bool unicode, b
     } catch (const CFileException &) {
         file.Abort();
     }
+}
+
+bool ReplaceTextFile(const wstring16 &path, const wstring16 &text)
+{
+    const std::string target = FileSystem::NativePath(path.c_str());
+    // A read-only file stays as it is, whoever runs the program (root included).
+    struct stat info { };
+    if (target.empty() || (stat(target.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0))
+        return false;
+    std::string bytes;
+    try {
+        bytes.reserve(2 + text.size() * 2);
+        bytes += "\xFF\xFE";
+        for (char16_t unit : text) {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>(unit >> 8);
+        }
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    const std::string temporary = target + ".new~";
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    const bool written = done == bytes.size() && fsync(fd) == 0;
+    if (close(fd) != 0 || !written || rename(temporary.c_str(), target.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 bool ExtractResourceToFile(HMODULE module, UINT resourceId, const wstring16 &resourceType, const wstring16 &path)

@@ -18,6 +18,12 @@ bool ReadTextFile(const wstring16 &path, wstring16 &text, int codePage);
 // Nothing is reported; a file that cannot be opened is left alone.
 void WriteTextFile(const wstring16 &path, const wstring16 &text, bool unicode, bool append);
 
+// Replaces the file with text as UTF-16LE with FF FE: written beside it under a
+// temporary name, flushed, then renamed over it, so a failure or a crash at any
+// moment leaves either the old file or the new one. A file that exists but may
+// not be written is left alone. False when the new file did not take its place.
+bool ReplaceTextFile(const wstring16 &path, const wstring16 &text);
+
 // Writes the resource's bytes unchanged to path (created or truncated).
 bool ExtractResourceToFile(HMODULE module, UINT resourceId, const wstring16 &resourceType, const wstring16 &path);
 
