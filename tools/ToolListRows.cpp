@@ -119,7 +119,9 @@ int ToolListRows::AppendAsTyped(const ActionRow &action, const wstring16 &id)
     if (row < 0)
         return -1;
     SetCells(row, action, action.desc);
-    m_list.SetCellText(row, ActionRow::ColId, id);
+    // A row without an id could never be told from another in the catalogue.
+    m_list.SetCellText(row, ActionRow::ColId,
+        !id.empty() ? id : ActionRow::NewId(GetTickCount(), [this](const wstring16 &taken) { return HasId(taken); }));
     SetBody(row, action.body);
     return row;
 }

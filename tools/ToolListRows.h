@@ -37,7 +37,7 @@ public:
     // word, a new id, the body in "action" (and as the row's body).
     int Append(const ActionRow &action);
     // Appends a row with the cells as given (the editor's "新加": no kind word,
-    // the typed id, an empty "action" column).
+    // the typed id or a new one where none was typed, an empty "action" column).
     int AppendAsTyped(const ActionRow &action, const wstring16 &id);
 
     wstring16 Body(int row) const;

@@ -6,6 +6,7 @@
 #include "tasks/MouseReplay.h"
 #include "tests/tools/ToolFixture.h"
 
+#include <QComboBox>
 #include <QTest>
 
 namespace {
@@ -119,4 +120,44 @@ TEST_F(RecorderCapture, GameAreaPointsReplayInTheElementScrolledAndZoomed)
     ASSERT_TRUE(WaitFor([&] { return Log().contains(QStringLiteral("mouseup")); }));
     EXPECT_EQ(Presses(), fromUser);
     EXPECT_EQ(fromUser, "mousedown true 220,70 game|mouseup true 220,70 game");
+}
+
+TEST_F(RecorderCapture, TheEditorsCatalogueRunsInThePanel)
+{
+    Type(m_editor, 1021, QStringLiteral("window.fromEditor = (window.fromEditor || 0) + 1;"));
+    Type(m_editor, 1030, QStringLiteral("script"));
+    Type(m_editor, 1025, QStringLiteral("1"));
+    Type(m_editor, 1026, QStringLiteral("1"));
+    Press(m_editor, 1015);
+    Type(m_editor, 1021, QStringLiteral("DoClick"));
+    Type(m_editor, 1020, QString());
+    Type(m_editor, 1030, QStringLiteral("click"));
+    Type(m_editor, 1016, QStringLiteral("60"));
+    Type(m_editor, 1017, QStringLiteral("70"));
+    Type(m_editor, 1018, QStringLiteral("60"));
+    Type(m_editor, 1019, QStringLiteral("70"));
+    Press(m_editor, 1015);
+    ASSERT_EQ(Rows(m_editor), 2);
+    EXPECT_NE(Cell(m_editor, 0, R::ColId), Cell(m_editor, 1, R::ColId)) << "rows typed without an id get one each";
+
+    const auto file = m_dir / "edited.xml";
+    AnswerFileDialogs(file);
+    Press(m_editor, 1029);
+    m_panel->OnCommand(1012);
+    ASSERT_EQ(m_panel->ActionCombo()->count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        m_panel->ActionCombo()->setCurrentIndex(i);
+        m_panel->Controls().SetDlgItemText(1013, u"0");
+        m_panel->Controls().SetDlgItemText(1008, u"0");
+        m_panel->OnAdd();
+    }
+    // The catalogue's site opens the page the editor saved with; stay on it.
+    ClearLog();
+    m_panel->OnStartStop();
+    EXPECT_TRUE(WaitFor([&] {
+        return TaskPanelFixture::Cell(m_panel, 0, 5) == u"成功" && TaskPanelFixture::Cell(m_panel, 1, 5) == u"成功";
+    }));
+    m_panel->OnStartStop();
+    EXPECT_EQ(Js(m_view, QStringLiteral("window.fromEditor")), QStringLiteral("1"));
+    EXPECT_TRUE(WaitFor([&] { return Presses() == "mousedown true 60,70|mouseup true 60,70"; })) << Presses();
 }
