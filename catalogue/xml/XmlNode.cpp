@@ -1,7 +1,5 @@
 #include "catalogue/xml/XmlNode.h"
 
-#include "platform/WideString.h"
-
 #include <utility>
 
 namespace {
@@ -9,12 +7,8 @@ namespace {
 constexpr XmlPosition None = XmlNoPosition;
 constexpr char16_t Backslash = u'\\';
 
-bool IsSpace(char16_t c)
-{
-    if (c < 0x80)
-        return c == u' ' || (c >= u'\t' && c <= u'\r');
-    return WideString::IsSpace(c);
-}
+// The C locale's class: a catalogue parses the same whatever locale the program runs in.
+bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
 bool IsBlank(std::u16string_view s)
 {
@@ -303,6 +297,11 @@ XmlParser::Opened XmlParser::Open(XmlNode &node, XmlPosition from, XmlPosition &
         if (StartsWith(p, u"<?")) {
             if ((p = ReadInstruction(node, p)) == None)
                 return Opened::Done;
+            // As after a comment: what follows is the element's text.
+            if (insideElement) {
+                pos = p;
+                return Opened::Done;
+            }
             consumed = true;
         }
         p = SkipSpace(p, m_end);
@@ -397,11 +396,10 @@ XmlPosition XmlParser::Run(XmlNode &root, XmlPosition from)
             }
             if (pos != None) {
                 if (At(pos, u'<') && At(pos + 1, u'/')) {
-                    XmlPosition closeAt = pos;
                     XmlPosition p = SkipSpace(pos + 2, m_end);
                     XmlPosition gt = m_text.find(u'>', p);
                     if (gt == std::u16string_view::npos) {
-                        m_opt.RecordError(XmlParseError::CloseTagUnterminated, closeAt, node.name);
+                        m_opt.RecordError(XmlParseError::CloseTagUnterminated, p, node.name);
                         finished = true;
                     } else {
                         std::u16string_view closing = m_text.substr(p, gt - p);
@@ -410,7 +408,7 @@ XmlPosition XmlParser::Run(XmlNode &root, XmlPosition from)
                             result = pos;
                             finished = true;
                         } else if (!m_opt.tolerant) {
-                            m_opt.RecordError(XmlParseError::CloseTagMismatch, closeAt, node.name, closing);
+                            m_opt.RecordError(XmlParseError::CloseTagMismatch, pos, node.name, closing);
                             finished = true;
                         }
                     }

@@ -1,7 +1,9 @@
 #include "catalogue/xml/XmlNode.h"
+#include "platform/WideString.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <functional>
 #include <string>
 
@@ -212,10 +214,60 @@ TEST(XmlNode, EdgeCaseTable)
         if (row.code == XmlParseError::None)
             EXPECT_EQ(l.options.errorPosition, XmlNoPosition);
         else
-            EXPECT_LT(l.options.errorPosition, row.text.size());
+            EXPECT_LE(l.options.errorPosition, row.text.size());
         if (row.loads && row.check)
             row.check(l.node);
     }
+}
+
+TEST(XmlNode, ErrorsOfAClosingTagAreRecordedPastWhatWasRead)
+{
+    const struct {
+        std::u16string text;
+        XmlParseError code;
+        XmlPosition at;
+    } cases[] = {
+        {u"<a></  a", XmlParseError::CloseTagUnterminated, 7}, // after "</" and the blanks
+        {u"<a><b></c> </a>", XmlParseError::CloseTagMismatch, 10}, // after ">"
+        {u"<a></a >", XmlParseError::CloseTagMismatch, 8},
+    };
+    for (const auto &c : cases) {
+        XmlParseOptions options;
+        XmlNode node;
+        EXPECT_EQ(node.Load(c.text, 0, options), XmlNoPosition);
+        EXPECT_EQ(options.errorCode, c.code) << U8(c.text);
+        EXPECT_EQ(options.errorPosition, c.at) << U8(c.text);
+    }
+}
+
+TEST(XmlNode, TextAfterAnInstructionOrACommentIsKept)
+{
+    for (const std::u16string text : {u"<a><?pi?>t</a>", u"<a><!--c-->t</a>", u"<a><?pi x='1'?> t </a>"}) {
+        XmlParseOptions options;
+        XmlNode a;
+        ASSERT_NE(a.Load(text, 0, options), XmlNoPosition) << U8(text);
+        EXPECT_EQ(WideString::Trim(a.value), u"t") << U8(text);
+    }
+}
+
+// Only the C locale's blanks separate: U+3000 and its kin belong to names and values.
+TEST(XmlNode, WhiteSpaceIsTheSameInEveryLocale)
+{
+    const char *before = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = before ? before : "C";
+    for (const char *locale : {"C", "C.UTF-8"}) {
+        if (!std::setlocale(LC_ALL, locale))
+            continue;
+        XmlParseOptions options;
+        XmlNode a;
+        ASSERT_NE(a.Load(u"<a x=\"1\"\u3000y=\"2\"/>", 0, options), XmlNoPosition);
+        ASSERT_EQ(a.attributes.size(), 2u) << locale;
+        EXPECT_EQ(a.attributes[1].name, u"\u3000y") << locale;
+        XmlNode b;
+        ASSERT_NE(b.Load(u"<b>\u3000v\t</b>", 0, options), XmlNoPosition);
+        EXPECT_EQ(b.value, u"\u3000v\t") << locale;
+    }
+    std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(XmlNode, OnlyTheFirstErrorIsKept)
