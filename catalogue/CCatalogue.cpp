@@ -68,22 +68,46 @@ bool CCatalogue::LoadCatalogue(const wstring16 &path)
     return ParseCatalogue();
 }
 
-bool CCatalogue::ParseCatalogue()
+std::shared_ptr<XmlNode> CCatalogue::Parse(const wstring16 &path, wstring16 *message)
 {
-    if (!KorrinUtilsFuns::FileExists(m_strPath))
-        return Fail(u"没有找到配置文件：" + m_strPath);
     wstring16 text;
-    bool read = KorrinUtilsFuns::ReadTextFile(m_strPath, text, CP_UTF8);
-
+    const bool read = KorrinUtilsFuns::ReadTextFile(path, text, CP_UTF8);
     // A fresh root each time: nothing of the old tree, not even its name, survives a reload.
     auto root = std::make_shared<XmlNode>();
     XmlParseOptions options;
     options.tolerant = true;
     options.trim = false;
     if (!read || root->Load(text, 0, options) == XmlNoPosition) {
-        Replace(std::make_shared<XmlNode>());
-        return Fail(u"配置文件格式被破坏：" + m_strPath);
+        *message = u"配置文件格式被破坏：" + path;
+        return nullptr;
     }
+    return root;
+}
+
+bool CCatalogue::ParseCatalogue()
+{
+    if (!KorrinUtilsFuns::FileExists(m_strPath))
+        return Fail(u"没有找到配置文件：" + m_strPath);
+    wstring16 message;
+    std::shared_ptr<XmlNode> root = Parse(m_strPath, &message);
+    if (!root) {
+        Replace(std::make_shared<XmlNode>());
+        return Fail(message);
+    }
+    Replace(std::move(root));
+    return true;
+}
+
+bool CCatalogue::TryLoadCatalogue(const wstring16 &path, wstring16 *message)
+{
+    if (!KorrinUtilsFuns::FileExists(path)) {
+        *message = u"配置文件没有找到：" + path;
+        return false;
+    }
+    std::shared_ptr<XmlNode> root = Parse(path, message);
+    if (!root)
+        return false;
+    m_strPath = path;
     Replace(std::move(root));
     return true;
 }

@@ -27,6 +27,11 @@ public:
     // replacing the old tree; a missing or damaged file ends the process.
     bool ParseCatalogue();
 
+    // For a file the user picks while the program runs: the tree and the path
+    // change only when the file loads. Otherwise false with the message to show
+    // ("配置文件没有找到：" or "配置文件格式被破坏：" + path), and nothing ends.
+    bool TryLoadCatalogue(const wstring16 &path, wstring16 *message);
+
     void SetPath(const wstring16 &path) { m_strPath = path; }
     const wstring16 &Path() const { return m_strPath; }
     // The root element after a successful load; an empty node before. For the
@@ -52,6 +57,8 @@ public:
 
 private:
     bool Fail(const wstring16 &message);
+    // The tree of a file, or null with the reason.
+    static std::shared_ptr<XmlNode> Parse(const wstring16 &path, wstring16 *message);
 
     void Replace(std::shared_ptr<const XmlNode> root);
 

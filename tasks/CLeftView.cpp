@@ -215,8 +215,12 @@ bool CLeftView::ReadInt(int id, int &value, bool ranged)
 
 void CLeftView::LoadCatalogue(const wstring16 &path)
 {
-    if (!m_catalogue.LoadCatalogue(path))
-        return;
+    if (m_catalogue.LoadCatalogue(path))
+        FillSiteCombo();
+}
+
+void CLeftView::FillSiteCombo()
+{
     if (!m_siteCombo)
         return;
     m_siteCombo->clear();
@@ -256,9 +260,15 @@ bool CLeftView::ChooseCatalogue()
     if (!RunFileDialog(request, &path))
         return false;
     try {
+        // A wrong pick must not cost the rows or the catalogue the panel has.
+        wstring16 message;
+        if (!m_catalogue.TryLoadCatalogue(path, &message)) {
+            MessageBoxW(GetSafeHwnd(), message.c_str(), kCaption, MB_OK | MB_ICONWARNING);
+            return false;
+        }
         if (m_list)
             m_list->DeleteRows(KorrinControlsEx::AnyRow);
-        LoadCatalogue(path);
+        FillSiteCombo();
         return true;
     } catch (...) {
         MessageBoxW(GetSafeHwnd(), u"配置文件格式不对", kCaption, MB_OK | MB_ICONWARNING);
@@ -344,7 +354,7 @@ bool CLeftView::OnCommand(UINT id)
         return true;
     case ID_IMPORT_LIST:
         if (m_list)
-            ReportListFile::LoadWithDialog(*m_list);
+            ReportListFile::LoadWithDialog(*m_list, GetSafeHwnd());
         return true;
     case ID_RECORDER:
         ShowRecorder();
@@ -504,6 +514,8 @@ void CLeftView::RunNowSpaced()
         if (!IsSelected(row) || CellInt(*m_list, row, ColStop) == 1)
             continue;
         m_list->SetCellNumber(row, ColSeconds, next);
+        // A tick from an earlier run would make the first step take all the time since.
+        m_list->SetCellUnsigned(row, ColLastTick, 0);
         next += 5;
     }
 }
@@ -605,8 +617,10 @@ void CLeftView::CountDown()
             value = static_cast<long long>(seconds) - 1;
         else if (now >= last)
             value = static_cast<long long>(seconds) + last / 1000 - now / 1000;
-        else // the tick count wrapped since the last step
-            value = static_cast<long long>(seconds) - static_cast<DWORD>(now - last) / 1000;
+        else if (const DWORD elapsed = now - last; elapsed < kTickWrapLimit) // the tick count wrapped
+            value = static_cast<long long>(seconds) - elapsed / 1000;
+        else // a tick of another boot (an imported list): one step
+            value = static_cast<long long>(seconds) - 1;
         list.SetCellNumber(row, ColSeconds, static_cast<int>(std::max(0LL, value)));
         list.SetCellUnsigned(row, ColLastTick, now);
     }

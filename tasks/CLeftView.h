@@ -85,6 +85,7 @@ public:
     // Catalogue operations; a missing or damaged file ends the program.
     void LoadCatalogue(const wstring16 &path);
     bool ParseCatalogue();
+    void FillSiteCombo();
     void FillActionCombo();
     bool ChooseCatalogue();
 
@@ -128,6 +129,8 @@ private:
     struct PassMark;
     static constexpr DWORD kCountDownStartWaitMs = 40;
     static constexpr DWORD kCountDownWaitMs = 900;
+    // A tick count behind the last one by less than this has wrapped; by more, it is another boot's.
+    static constexpr DWORD kTickWrapLimit = 0x80000000u;
 
     void OnControl(int id, int code);
     LRESULT OnTaskNotify(WPARAM wParam);

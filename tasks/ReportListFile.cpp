@@ -2,6 +2,7 @@
 
 #include "tasks/ListFile.h"
 #include "util/CReportCtrl.h"
+#include "util/FileFunctions.h"
 
 using KorrinControlsEx::CReportCtrl;
 
@@ -58,11 +59,17 @@ bool ReportListFile::SaveWithDialog(const CReportCtrl &list)
     return true;
 }
 
-bool ReportListFile::LoadWithDialog(CReportCtrl &list)
+bool ReportListFile::LoadWithDialog(CReportCtrl &list, HWND owner)
 {
     wstring16 path;
-    if (!RunFileDialog(OpenDialog(), &path))
+    FileDialogRequest request = OpenDialog();
+    request.owner = owner;
+    if (!RunFileDialog(request, &path))
         return false;
+    if (!KorrinUtilsFuns::FileExists(path)) {
+        MessageBoxW(owner, (u"没有找到执行列表文件：" + path).c_str(), u"Tessaly", MB_OK | MB_ICONWARNING);
+        return false;
+    }
     Load(list, path);
     return true;
 }

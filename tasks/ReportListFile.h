@@ -22,6 +22,7 @@ public:
     static FileDialogRequest OpenDialog();
     // The text is built before the dialog shows; cancelling writes nothing.
     static bool SaveWithDialog(const KorrinControlsEx::CReportCtrl &list);
-    // Cancelling leaves the list as it was.
-    static bool LoadWithDialog(KorrinControlsEx::CReportCtrl &list);
+    // Cancelling, or naming a file that does not exist (the user is told),
+    // leaves the list as it was.
+    static bool LoadWithDialog(KorrinControlsEx::CReportCtrl &list, HWND owner = nullptr);
 };

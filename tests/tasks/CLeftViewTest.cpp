@@ -193,8 +193,11 @@ TEST_F(TaskPanel, SelectionCommandsPauseContinueResetAndSpacing)
     // Spacing skips the paused row.
     Select(m_panel, {0, 1, 2, 3});
     list.SetCellNumber(3, Panel::ColSeconds, Panel::kTaken);
+    list.SetCellNumber(2, Panel::ColLastTick, 1234); // it ran before
     m_panel->OnCommand(Panel::ID_RUN_NOW_SPACED);
     EXPECT_EQ(Column(m_panel, Panel::ColSeconds), (std::vector<std::u16string> {u"0", u"25", u"5", u"10"}));
+    // Armed rows count down from now, not from when they last ran.
+    EXPECT_EQ(Cell(m_panel, 2, Panel::ColLastTick), u"0");
 
     const DWORD before = GetTickCount();
     Select(m_panel, {1});
@@ -202,7 +205,7 @@ TEST_F(TaskPanel, SelectionCommandsPauseContinueResetAndSpacing)
     EXPECT_EQ(Cell(m_panel, 1, Panel::ColStop), u"0");
     const auto tick = static_cast<DWORD>(std::stoul(WideString::ToUtf8(Cell(m_panel, 1, Panel::ColLastTick))));
     EXPECT_GE(tick, before);
-    EXPECT_EQ(Cell(m_panel, 0, Panel::ColLastTick), u"");
+    EXPECT_EQ(Cell(m_panel, 0, Panel::ColLastTick), u"0"); // armed by the spacing
 
     // Reset arms only taken rows again.
     for (int row : {0, 2}) {
@@ -263,6 +266,57 @@ TEST_F(TaskPanel, MissingOrDamagedCatalogueEndsWithExitCodeOne)
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0], u"配置文件没有找到：" + WideString::FromUtf8(missing));
     EXPECT_EQ(messages[1], u"配置文件格式被破坏：" + WideString::FromUtf8((m_dir / "bad.xml").string()));
+}
+
+TEST_F(TaskPanel, AWrongPickKeepsTheCatalogueAndTheRows)
+{
+    std::vector<int> codes;
+    CCatalogue::SetProcessEnd([&](int code) { codes.push_back(code); });
+    Add(m_panel, u"A"_qs, 0, 1);
+    const auto sites = Entries(m_panel->SiteCombo());
+    const auto actions = Entries(m_panel->ActionCombo());
+    const std::string missing = (m_dir / "missing.xml").string();
+    TestBytes::Write(m_dir / "bad.xml", "<game><item name=\"x\"><event></game");
+    std::string chosen = missing;
+    SetFileDialogSeam([&](const FileDialogRequest &, wstring16 *path) {
+        *path = WideString::FromUtf8(chosen);
+        return true;
+    });
+    EXPECT_FALSE(m_panel->ChooseCatalogue());
+    chosen = (m_dir / "bad.xml").string();
+    EXPECT_TRUE(m_panel->OnCommand(Panel::ID_IMPORT_EVENTS));
+    CCatalogue::SetProcessEnd({});
+    EXPECT_TRUE(codes.empty()) << "the program goes on";
+    const auto messages = Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], u"配置文件没有找到：" + WideString::FromUtf8(missing));
+    EXPECT_EQ(messages[1], u"配置文件格式被破坏：" + WideString::FromUtf8(chosen));
+    EXPECT_EQ(m_panel->List().GetItemCount(), 1);
+    EXPECT_EQ(Entries(m_panel->SiteCombo()), sites);
+    EXPECT_EQ(Entries(m_panel->ActionCombo()), actions);
+    // The row still runs from the catalogue it was made from.
+    EXPECT_NE(CCatalogue::Site(m_panel->Catalogue().Root(), 0), nullptr);
+    EXPECT_EQ(m_panel->Catalogue().Path(), WideString::FromUtf8((m_dir / "Config.xml").string()));
+}
+
+TEST_F(TaskPanel, ImportingAListThatIsNotThereKeepsTheRows)
+{
+    Add(m_panel, u"A"_qs, 0, 1);
+    const std::string missing = (m_dir / "typed.bak").string();
+    std::vector<FileDialogRequest> asked;
+    SetFileDialogSeam([&](const FileDialogRequest &request, wstring16 *path) {
+        asked.push_back(request);
+        *path = WideString::FromUtf8(missing);
+        return true;
+    });
+    m_panel->OnCommand(Panel::ID_IMPORT_LIST);
+    EXPECT_EQ(m_panel->List().GetItemCount(), 1);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0], u"没有找到执行列表文件：" + WideString::FromUtf8(missing));
+    m_panel->OnCommand(Panel::ID_SAVE_LIST);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_TRUE(asked[1].save);
+    EXPECT_TRUE(asked[1].flags & OFN_OVERWRITEPROMPT) << "asks before replacing a file";
 }
 
 TEST_F(TaskPanel, SaveAndImportListCommandsRoundTrip)

@@ -66,16 +66,19 @@ protected:
 
 TEST_F(TaskExecutor, CountDownFollowsTheTickCountAndSkipsPausedRows)
 {
-    Put(m_panel, {{u"a1", u"100"}, {u"a1", u"100"}, {u"a1", u"100", u"1"}, {u"a1", u"2"}, {u"a1", u"-9999"}});
+    Put(m_panel,
+        {{u"a1", u"100"}, {u"a1", u"100"}, {u"a1", u"100", u"1"}, {u"a1", u"2"}, {u"a1", u"-9999"}, {u"a1", u"100"}});
     auto &list = m_panel->List();
     const DWORD now = GetTickCount();
     list.SetCellUnsigned(1, Panel::ColLastTick, now - 3000);
     list.SetCellUnsigned(3, Panel::ColLastTick, now - 10000);
+    // A tick of an earlier boot, ahead of this one's (a list imported after a restart).
+    list.SetCellUnsigned(5, Panel::ColLastTick, now + 5000000);
 
     // Not started: nothing moves.
     ASSERT_TRUE(OnWorker([&] { m_panel->CountDown(); }));
-    EXPECT_EQ(
-        Column(m_panel, Panel::ColSeconds), (std::vector<std::u16string> {u"100", u"100", u"100", u"2", u"-9999"}));
+    EXPECT_EQ(Column(m_panel, Panel::ColSeconds),
+        (std::vector<std::u16string> {u"100", u"100", u"100", u"2", u"-9999", u"100"}));
 
     m_panel->OnStartStop();
     ASSERT_TRUE(m_panel->IsStarted());
@@ -87,6 +90,7 @@ TEST_F(TaskExecutor, CountDownFollowsTheTickCountAndSkipsPausedRows)
     EXPECT_EQ(seconds[2], u"100");
     EXPECT_EQ(seconds[3], u"0"); // never below 0
     EXPECT_EQ(seconds[4], u"-9999");
+    EXPECT_EQ(seconds[5], u"99") << "one step, neither all at once nor growing";
     const auto ticks = Column(m_panel, Panel::ColLastTick);
     EXPECT_GE(std::stoul(WideString::ToUtf8(ticks[0])), now);
     EXPECT_EQ(ticks[2], u"");
