@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-private-dev qt6-webengine-dev qt6-webengine-dev-tools
   libgl-dev libxkbcommon-dev libx11-dev libx11-xcb-dev libxcb1-dev libxcb-keysyms1-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
-  xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk
+  xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk fonts-arphic-uming
 )
 
 missing=()

@@ -149,10 +149,11 @@ void CLeftView::OnInitialUpdate()
     AnchorControl(1014, fixed, NoAnchor);
     AnchorControl(1005, fixed, SIZE {100, 100});
     AnchorControl(1015, SIZE {0, 100}, SIZE {100, 100});
-    CResizableFormView::OnInitialUpdate();
-    // The form never scrolls.
+    // The form never scrolls: its controls follow the pane at any size.
+    SetScrollSizes(QSize(0, 0));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    CResizableFormView::OnInitialUpdate();
 
     m_strUrl = CVellumApp::kHomePageUrl;
     UpdateData(false);

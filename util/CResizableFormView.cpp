@@ -68,6 +68,15 @@ void CResizableFormView::OnInitialUpdate()
     RepositionControls();
 }
 
+void CResizableFormView::SetScrollSizes(QSize total)
+{
+    m_totalSize = total.expandedTo(QSize(0, 0));
+    if (!m_layoutReady)
+        return;
+    FitForm();
+    RepositionControls();
+}
+
 void CResizableFormView::AnchorControl(int id, SIZE topLeftAnchor, SIZE bottomRightAnchor)
 {
     CResizableLayout::AnchorControl(GetDlgItemWindow(id), topLeftAnchor, bottomRightAnchor);
@@ -84,7 +93,7 @@ void CResizableFormView::GetLayoutArea(RECT &rect)
     rect = {0, 0, size.width(), size.height()};
 }
 
-// The form fills the view, but never below its design size (the scroll bars
+// The form fills the view, but never below its total size (the scroll bars
 // cover the rest).
 void CResizableFormView::FitForm()
 {

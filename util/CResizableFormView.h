@@ -3,7 +3,8 @@
 // the form's size by their anchors. The owner registers anchors (AnchorControl)
 // in its OnInitialUpdate override and then calls this class's OnInitialUpdate;
 // size changes before that move nothing. The layout area never gets smaller
-// than the form's design size: below it the scroll bars take over.
+// than the form's total size (its design size unless set otherwise): below it
+// the scroll bars take over.
 
 #include "platform/qt/DialogForm.h"
 #include "util/CResizableLayout.h"
@@ -33,8 +34,10 @@ public:
     DialogForm &Controls() const { return *m_controls; }
     QWidget *GetDlgItem(int id) const { return m_controls->GetDlgItem(id); }
     HWND GetDlgItemWindow(int id) const { return m_controls->GetDlgItemWindow(id); }
-    // The form's design (total) size in pixels.
-    QSize GetTotalSize() const { return m_controls->DesignSize(); }
+    // The size the form scrolls over, in pixels: its design size until set.
+    QSize GetTotalSize() const { return m_totalSize.isValid() ? m_totalSize : m_controls->DesignSize(); }
+    // A total size of 0 lets the controls follow the view also below the design size.
+    void SetScrollSizes(QSize total);
 
     using CResizableLayout::AnchorControl;
     void AnchorControl(int id, SIZE topLeftAnchor, SIZE bottomRightAnchor = NoAnchor);
@@ -68,4 +71,5 @@ private:
     std::unique_ptr<WindowBinding> m_binding;
     std::unique_ptr<DialogForm> m_controls;
     bool m_layoutReady = false;
+    QSize m_totalSize;
 };

@@ -49,8 +49,7 @@ int ButtonKind(DWORD style) { return static_cast<int>(style & BS_TYPEMASK); }
 } // namespace
 
 DialogForm::DialogForm(DialogTemplate dialog, QWidget *host, HWND hostWindow, const Factories &factories)
-    : m_template(std::move(dialog)), m_units(DialogUnits::DialogFont(m_template.fontName, m_template.fontSize)),
-      m_host(host)
+    : m_template(std::move(dialog)), m_units(m_template.fontName, m_template.fontSize), m_host(host)
 {
     const QRect design = m_units.MapDialogRect(
         {0, 0, m_template.rect.right - m_template.rect.left, m_template.rect.bottom - m_template.rect.top});

@@ -1,6 +1,7 @@
 #include "platform/qt/DialogUnits.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QFontMetrics>
 
 #include <algorithm>
@@ -17,14 +18,64 @@ DialogUnits::DialogUnits(const QFont &font)
     m_baseY = std::max(1, metrics.height());
 }
 
+namespace {
+
+// Families the templates name with their metric-compatible stand-ins: Song
+// faces whose letters are half as wide as the pixel size and whose height is it.
+struct Stand {
+    const char16_t *family;
+    const char16_t *face;
+};
+constexpr Stand kStandIns[] = {
+    {u"宋体", u"AR PL UMing CN"},
+    {u"SimSun", u"AR PL UMing CN"},
+    {u"新宋体", u"AR PL UMing CN"},
+    {u"NSimSun", u"AR PL UMing CN"},
+};
+
+bool Installed(const QString &family) { return QFontDatabase::families().contains(family, Qt::CaseInsensitive); }
+
+const Stand *StandFor(const QString &family)
+{
+    for (const Stand &s : kStandIns)
+        if (family.compare(QString::fromUtf16(s.family), Qt::CaseInsensitive) == 0)
+            return &s;
+    return nullptr;
+}
+
+QString Family(const wstring16 &name) { return QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size())); }
+
+} // namespace
+
+QString DialogUnits::FaceFor(const QString &family)
+{
+    if (Installed(family))
+        return family;
+    const Stand *stand = StandFor(family);
+    if (stand && Installed(QString::fromUtf16(stand->face)))
+        return QString::fromUtf16(stand->face);
+    return family;
+}
+
 QFont DialogUnits::DialogFont(const wstring16 &name, int pointSize)
 {
     QFont font = QApplication::font();
     if (!name.empty())
-        font.setFamilies({QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size()))});
+        font.setFamilies({FaceFor(Family(name))});
     if (pointSize > 0)
         font.setPixelSize(MulDiv(pointSize, 96, 72));
     return font;
+}
+
+DialogUnits::DialogUnits(const wstring16 &name, int pointSize) : DialogUnits(DialogFont(name, pointSize))
+{
+    const QString family = Family(name);
+    if (name.empty() || pointSize <= 0 || !StandFor(family) || Installed(FaceFor(family)))
+        return;
+    // Neither the family nor its stand-in: the units it would have had.
+    const int pixels = MulDiv(pointSize, 96, 72);
+    m_baseX = std::max(1, (pixels + 1) / 2);
+    m_baseY = std::max(1, pixels);
 }
 
 int DialogUnits::MulDiv(int a, int b, int c)

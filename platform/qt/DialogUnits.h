@@ -10,10 +10,19 @@
 class DialogUnits {
 public:
     explicit DialogUnits(const QFont &font);
+    // The units of the font a template names: measured on the face that stands
+    // for it, or, where neither it nor a metric-compatible face is installed,
+    // the units it was designed with, so geometry never depends on a fallback.
+    DialogUnits(const wstring16 &name, int pointSize);
 
     // The font a template names, at its point size on a 96-dpi screen (a point
-    // size below 1 or an empty name takes the application's font family).
+    // size below 1 or an empty name takes the application's font family). A
+    // family that is not installed is replaced by a metric-compatible one.
     static QFont DialogFont(const wstring16 &name, int pointSize);
+    // The installed face that stands in for a family with the same metrics
+    // (SimSun: "AR PL UMing CN"), or the family itself when it is installed or
+    // has no known stand-in.
+    static QString FaceFor(const QString &family);
     // a * b / c rounded half away from zero (0 when c is 0).
     static int MulDiv(int a, int b, int c);
 

@@ -1,5 +1,7 @@
 #include "tests/tasks/TaskPanelFixture.h"
 
+#include "app/CChildFrame.h"
+#include "app/CChildFrame.h"
 #include "catalogue/CCatalogue.h"
 #include "platform/SystemTime.h"
 #include "platform/UserInterface.h"
@@ -13,6 +15,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QMenu>
+#include <QSplitter>
 
 #include <filesystem>
 
@@ -266,6 +269,29 @@ TEST_F(TaskPanel, MissingOrDamagedCatalogueEndsWithExitCodeOne)
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0], u"配置文件没有找到：" + WideString::FromUtf8(missing));
     EXPECT_EQ(messages[1], u"配置文件格式被破坏：" + WideString::FromUtf8((m_dir / "bad.xml").string()));
+}
+
+// At the pane's default width every control of the form is whole; in a
+// narrower pane the anchored controls follow it rather than being cut off.
+TEST_F(TaskPanel, FormFitsItsPaneAtDesignSizeAndFollowsANarrowerOne)
+{
+    EXPECT_EQ(m_panel->Controls().DesignSize(), QSize(206, 396));
+    ASSERT_TRUE(WaitFor([&] { return m_panel->width() == CChildFrame::kInitialPaneSize; }, 3000)) << m_panel->width();
+    const auto fits = [&](int width) {
+        for (HWND window : m_panel->Controls().Windows()) {
+            const QWidget *w = m_panel->Controls().WidgetOf(window);
+            if (w && w->isVisible() && w->geometry().right() >= width)
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(fits(CChildFrame::kInitialPaneSize));
+    EXPECT_LE(m_panel->GetDlgItem(1015)->geometry().bottom(), m_panel->height()) << "the help text is whole";
+
+    m_tab->m_wndSplitter->setSizes({170, 900});
+    ASSERT_TRUE(WaitFor([&] { return m_panel->width() == 170; }, 3000)) << m_panel->width();
+    EXPECT_TRUE(fits(170));
+    EXPECT_LT(m_panel->GetDlgItem(1007)->geometry().right(), 170) << "开始 moved left";
 }
 
 TEST_F(TaskPanel, AWrongPickKeepsTheCatalogueAndTheRows)

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -123,6 +124,25 @@ TEST(DialogTemplate, SurvivesDamagedBytes)
             }
         }
     }
+}
+
+// The templates' "宋体" 9 pt lays out at 6 x 12 base units, as designed, with or
+// without the face on the machine; other families are measured as they are.
+TEST(DialogUnits, TemplatesKeepTheSizeTheyWereDesignedFor)
+{
+    for (const char16_t *song : {u"宋体", u"SimSun"}) {
+        const DialogUnits units(song, 9);
+        EXPECT_EQ(units.BaseX(), 6);
+        EXPECT_EQ(units.BaseY(), 12);
+    }
+    const DialogUnits form(u"宋体", 9);
+    EXPECT_EQ(form.MapDialogRect({0, 0, 137, 264}).size(), QSize(206, 396)) << "task panel form 101";
+    const QFont font = DialogUnits::DialogFont(u"宋体", 9);
+    if (QFontDatabase::families().contains(QStringLiteral("AR PL UMing CN"))) {
+        EXPECT_EQ(font.families().value(0), QStringLiteral("AR PL UMing CN"));
+    }
+    EXPECT_EQ(font.pixelSize(), 12);
+    EXPECT_EQ(DialogUnits::FaceFor(QStringLiteral("No Such Family 12")), QStringLiteral("No Such Family 12"));
 }
 
 TEST(DialogTemplate, EmbeddedFormOfTheTaskPanelLoads)
