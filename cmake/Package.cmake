@@ -7,8 +7,11 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tessaly developers")
 set(CPACK_PACKAGE_CONTACT "Tessaly developers <maintainers@users.noreply.c-seed-195ac650.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "drives web pages on a schedule")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Tessaly drives web pages on a schedule. Each tab of its window holds a task panel and a browser; when a task falls due, its action runs in the tab's page: a script, or a recorded mouse gesture delivered as real input without moving the cursor. The interface is in Simplified Chinese.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Tessaly drives web pages on a schedule. Each tab of its window holds a task\n"
+  "panel and a browser; when a task falls due, its action runs in the tab's page:\n"
+  "a script, or a recorded mouse gesture delivered as real input without moving\n"
+  "the cursor. The interface is in Simplified Chinese.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
