@@ -1,5 +1,6 @@
 #include "app/CBossKey.h"
 
+#include "app/CVellumApp.h"
 #include "platform/Window.h"
 #include "util/CIniFileUseSys.h"
 #include "util/FileFunctions.h"
@@ -12,6 +13,9 @@ constexpr char16_t kIniName[] = u"Orvane.ini";
 constexpr char16_t kSection[] = u"MAIN";
 constexpr char16_t kKeyVk[] = u"HotkeyVK";
 constexpr char16_t kKeyFlags[] = u"HotkeySystem";
+
+// Beside the program's other files; a test without them keeps it beside the executable.
+void UseBossKeyFile() { g_IniFile.SetIniFile((g_strAppDir + kIniName).c_str()); }
 
 wstring16 Decimal(int value)
 {
@@ -35,7 +39,7 @@ UINT CBossKey::ToHotKeyModifiers(WORD flags)
 
 void CBossKey::ReadStored(WORD *virtualKey, WORD *flags)
 {
-    g_IniFile.SetIniFile(kIniName);
+    UseBossKeyFile();
     if (virtualKey)
         *virtualKey = static_cast<WORD>(g_IniFile.ReadInt(kSection, kKeyVk, 0));
     if (flags)
@@ -44,14 +48,14 @@ void CBossKey::ReadStored(WORD *virtualKey, WORD *flags)
 
 void CBossKey::Store(WORD virtualKey, WORD flags)
 {
-    g_IniFile.SetIniFile(kIniName);
+    UseBossKeyFile();
     g_IniFile.WriteValue(kSection, kKeyVk, Decimal(virtualKey).c_str());
     g_IniFile.WriteValue(kSection, kKeyFlags, Decimal(flags).c_str());
 }
 
 bool CBossKey::RegisterBossKey(WORD modifiers, WORD virtualKey, HWND frame)
 {
-    g_IniFile.SetIniFile(kIniName);
+    UseBossKeyFile();
     const wstring16 path = g_IniFile.GetIniFile();
     if (!KorrinUtilsFuns::FileExists(path)) {
         KorrinUtilsFuns::WriteTextFile(path, u"[MAIN]", true, false);

@@ -1,6 +1,6 @@
 #pragma once
 // The boss key: a system-wide hot key that hides or shows the main window. Its
-// combination lives in "Orvane.ini" beside the executable, section "MAIN", as
+// combination lives in "Orvane.ini" in the program's folder, section "MAIN", as
 // the hot-key control reports it ("HotkeyVK", "HotkeySystem").
 
 #include "platform/Win32Types.h"

@@ -1,6 +1,8 @@
 #include "app/CVellumApp.h"
 
+#include "BuildInfo.h"
 #include "app/CAboutDlg.h"
+#include "app/CAppIcon.h"
 #include "app/CMainFrame.h"
 #include "platform/FileSystem.h"
 #include "platform/Threading.h"
@@ -10,8 +12,8 @@
 #include "util/FileFunctions.h"
 
 #include <QApplication>
-#include <QPainter>
-#include <QPixmap>
+#include <QDir>
+#include <QFileInfo>
 
 #include <vector>
 
@@ -37,34 +39,7 @@ CVellumApp::~CVellumApp()
         g_pApp = nullptr;
 }
 
-// Drawn rather than shipped as files: four tiles, one of them lit, sharp at
-// every size a desktop asks for.
-QIcon CVellumApp::AppIcon()
-{
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const qreal unit = size / 16.0;
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(0x2e, 0x6d, 0xb4));
-        painter.drawRoundedRect(QRectF(0, 0, size, size), 3 * unit, 3 * unit);
-        const qreal tile = 5.5 * unit;
-        const qreal gap = 1.5 * unit;
-        const qreal origin = (size - 2 * tile - gap) / 2;
-        for (int i = 0; i < 4; ++i) {
-            const bool lit = i == 3;
-            painter.setBrush(lit ? QColor(0xf5, 0xa6, 0x23) : QColor(Qt::white));
-            const QRectF r(origin + (i % 2) * (tile + gap), origin + (i / 2) * (tile + gap), tile, tile);
-            painter.drawRoundedRect(r, unit, unit);
-        }
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
-}
+QIcon CVellumApp::AppIcon() { return CAppIcon::Icon(); }
 
 bool CVellumApp::Fail(const wstring16 &message)
 {
@@ -84,7 +59,15 @@ bool CVellumApp::InitInstance(const QStringList &arguments)
     if (length == 0 || length >= kModulePathCapacity)
         return Fail(u"GetModuleFileName failed (" + WideString::FromInt(GetLastError()) + u")");
     const wstring16 modulePath(buffer.data(), length);
-    g_strAppDir = modulePath.substr(0, modulePath.rfind(u'/') + 1);
+    const wstring16 moduleFolder = modulePath.substr(0, modulePath.rfind(u'/') + 1);
+    // An installed program cannot write beside itself: its files go to the user's data folder.
+    g_strAppDir = FileSystem::UserFilesFolder(
+        moduleFolder, u"tessaly", {WideString::FromUtf8(TESSALY_INSTALL_BINDIR), u"/usr/bin"});
+    if (g_strAppDir.empty())
+        return Fail(u"配置目录创建失败：$XDG_DATA_HOME/tessaly/");
+    const wstring16 appFolder = g_strAppDir.substr(0, g_strAppDir.size() - 1);
+    if (!IsFolder(appFolder) && !CreateFolderPath(appFolder))
+        return Fail(u"配置目录创建失败：" + appFolder);
 
     // Rewritten at every start, replacing a catalogue the user edited.
     const wstring16 catalogue = g_strAppDir + u"Config.xml";
@@ -109,9 +92,14 @@ bool CVellumApp::InitInstance(const QStringList &arguments)
         return false;
     }
 
+    // The file dialogs start in the program's folder, as they do where the program
+    // is started from its own folder; a file named on the command line is found first.
+    const QString named = arguments.size() > 1 ? QFileInfo(arguments.at(1)).absoluteFilePath() : QString();
+    QDir::setCurrent(QString::fromStdU16String(g_strAppDir));
+
     // The command line names at most a file to open; without one, a new tab.
-    const bool opened = arguments.size() > 1 ? m_pMainWnd->OpenDocumentFile(arguments.at(1).toStdU16String()) != nullptr
-                                             : m_pMainWnd->OnFileNew() != nullptr;
+    const bool opened = !named.isEmpty() ? m_pMainWnd->OpenDocumentFile(named.toStdU16String()) != nullptr
+                                         : m_pMainWnd->OnFileNew() != nullptr;
     if (!opened)
         return false;
     m_pMainWnd->show();

@@ -1,5 +1,6 @@
 #pragma once
-// The application object: fixes the program's folders, writes the default
+// The application object: fixes the program's folders (creating the user's data
+// folder for an installed program), writes the default
 // catalogue, makes sure the configuration folder exists, creates the main frame
 // and opens the first tab. Every failing step shows its message and ends the
 // start-up.
@@ -13,7 +14,8 @@
 class CMainFrame;
 class CreateMouseEventCode;
 
-// The executable's folder, ending in '/'.
+// The folder the program keeps its files in, ending in '/': the executable's folder
+// where the user may write there, else the user's data folder (~/.local/share/tessaly/).
 extern wstring16 g_strAppDir;
 // g_strAppDir + "Config/".
 extern wstring16 g_strConfigDir;

@@ -1,3 +1,4 @@
+#include "BuildInfo.h"
 #include "app/CVellumApp.h"
 #include "platform/UserInterface.h"
 #include "platform/WideString.h"
@@ -8,9 +9,35 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr char kHelp[] = "用法：tessaly [文件]\n"
+                         "按计划在网页中执行脚本和鼠标操作。文件：启动时打开的文档。\n"
+                         "\n"
+                         "  -h, --help       显示本帮助并退出\n"
+                         "  -v, --version    显示版本并退出\n"
+                         "\n"
+                         "程序文件（Config.xml、Config/、Orvane.ini）保存在程序所在文件夹；\n"
+                         "该文件夹不可写时（已安装的程序），保存在 $XDG_DATA_HOME/tessaly/\n"
+                         "（默认 ~/.local/share/tessaly/）。\n";
+
+} // namespace
 
 int main(int argc, char **argv)
 {
+    // Answered before Qt starts, so they need no display and open no window.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
+            std::printf("Tessaly %s\n", TESSALY_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("Tessaly %s\n%s", TESSALY_VERSION, kHelp);
+            return 0;
+        }
+    }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QtGraphics::ChooseRenderer();

@@ -4,7 +4,10 @@
 #include "platform/WideString.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,6 +77,67 @@ DWORD CopyOut(const wstring16 &text, LPWSTR target, DWORD capacity)
 namespace FileSystem {
 
 std::string NativePath(LPCWSTR path) { return path ? WideString::ToUtf8(path) : std::string(); }
+
+namespace {
+
+std::string WithoutTrailingSlash(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+// Symbolic links and a trailing '/' do not make another folder.
+std::string SameFolderKey(const std::string &path)
+{
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+    return WithoutTrailingSlash(error ? path : canonical.string());
+}
+
+bool UserMayWrite(const std::string &folder)
+{
+    struct stat info { };
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return false;
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return false;
+    return access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+// The XDG rules ignore a relative $XDG_DATA_HOME.
+std::string DataHome()
+{
+    const char *data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/')
+        return WithoutTrailingSlash(data);
+    std::string home;
+    if (const char *value = std::getenv("HOME"); value && *value)
+        home = value;
+    else if (const passwd *entry = getpwuid(getuid()); entry && entry->pw_dir)
+        home = entry->pw_dir;
+    if (home.empty())
+        return std::string();
+    return WithoutTrailingSlash(home) + "/.local/share";
+}
+
+} // namespace
+
+wstring16 UserFilesFolder(
+    const wstring16 &exeFolder, const wstring16 &name, const std::vector<wstring16> &systemFolders)
+{
+    const std::string folder = NativePath(exeFolder.c_str());
+    bool system = false;
+    for (const wstring16 &candidate : systemFolders)
+        system =
+            system || (!candidate.empty() && SameFolderKey(NativePath(candidate.c_str())) == SameFolderKey(folder));
+    if (!system && UserMayWrite(folder))
+        return exeFolder.ends_with(u'/') ? exeFolder : exeFolder + u'/';
+    const std::string data = DataHome();
+    if (data.empty())
+        return wstring16();
+    return WideString::FromUtf8(data) + u'/' + name + u'/';
+}
 
 void SetModuleFileNameForTest(const wstring16 &path)
 {

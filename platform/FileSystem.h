@@ -5,6 +5,7 @@
 #include "platform/Win32Types.h"
 
 #include <string>
+#include <vector>
 
 BOOL PathFileExistsW(LPCWSTR path);
 // True (FILE_ATTRIBUTE_DIRECTORY) when path names a folder, false otherwise.
@@ -37,6 +38,15 @@ namespace FileSystem {
 
 // POSIX path of a wide path (UTF-8).
 std::string NativePath(LPCWSTR path);
+
+// Where a program keeps the files it writes, ending in '/': exeFolder itself where the
+// user may write there (a build folder, a portable copy), else the user's data folder
+// by the XDG base-directory rules: $XDG_DATA_HOME/<name>/, by default
+// ~/.local/share/<name>/. Root may write anywhere, so a folder without any write bit
+// counts as read-only (as GetFileAttributesW has it), and the systemFolders, where an
+// install puts programs, never count as the user's. Creates nothing.
+wstring16 UserFilesFolder(
+    const wstring16 &exeFolder, const wstring16 &name, const std::vector<wstring16> &systemFolders);
 
 // Tests make the program believe it runs from another path; an empty text
 // restores the real one.

@@ -5,7 +5,9 @@
 #include "app/CBossKey.h"
 #include "app/CHotKeyCtrl.h"
 #include "app/CSetHotKey.h"
+#include "app/CVellumApp.h"
 #include "platform/FileSystem.h"
+#include "platform/WideString.h"
 #include "platform/Window.h"
 #include "platform/WindowBackend.h"
 #include "platform/qt/DialogForm.h"
@@ -54,6 +56,7 @@ protected:
         const std::string exe = (m_dir / "tessaly").string();
         std::ofstream(exe).put('x'); // the executable's folder is that of an existing file
         FileSystem::SetModuleFileNameForTest(std::u16string(exe.begin(), exe.end()));
+        g_strAppDir = WideString::FromUtf8(m_dir.Slash());
         WindowBackend::SetHotKeyGrabber({[this](UINT m, UINT vk) {
                                              m_grabs.push_back({true, m, vk});
                                              return true;
@@ -69,6 +72,7 @@ protected:
         X11HotKeys::Uninstall();
         X11HotKeys::Install();
         FileSystem::SetModuleFileNameForTest(u"");
+        g_strAppDir.clear();
     }
     std::filesystem::path Ini() const { return m_dir / "Orvane.ini"; }
     void WriteIni(const std::u16string &text)

@@ -21,13 +21,7 @@ void BrowserTest::SetUp()
     QtPlatform::Install();
     // The folders start-up would fix, with the catalogue each task panel loads.
     static TempDir folder;
-    g_strAppDir = QString::fromStdString(folder.Slash()).toStdU16String();
-    g_strConfigDir = g_strAppDir + u"Config/";
-    ASSERT_TRUE(KorrinUtilsFuns::ExtractResourceToFile(
-        GetModuleHandleW(nullptr), CVellumApp::IDR_CONFIG, u"CONFIG", g_strAppDir + u"Config.xml"));
-    ASSERT_TRUE(KorrinUtilsFuns::CreateFolderPath(g_strConfigDir));
-    // Settings the frame writes beside the program go to the same folder, unless
-    // the test already put the program somewhere of its own.
+    // The program runs from that folder, unless the test already put it somewhere of its own.
     WCHAR module[4096] = {};
     GetModuleFileNameW(nullptr, module, 4096);
     if (QString::fromStdU16String(std::u16string(module)) == QCoreApplication::applicationFilePath()) {
@@ -35,7 +29,15 @@ void BrowserTest::SetUp()
         std::ofstream(exe).put('x');
         FileSystem::SetModuleFileNameForTest(WideString::FromUtf8(exe));
         m_bOwnModulePath = true;
+        g_strAppDir = WideString::FromUtf8(folder.Slash());
+    } else {
+        const std::u16string path(module);
+        g_strAppDir = path.substr(0, path.rfind(u'/') + 1);
     }
+    g_strConfigDir = g_strAppDir + u"Config/";
+    ASSERT_TRUE(KorrinUtilsFuns::ExtractResourceToFile(
+        GetModuleHandleW(nullptr), CVellumApp::IDR_CONFIG, u"CONFIG", g_strAppDir + u"Config.xml"));
+    ASSERT_TRUE(KorrinUtilsFuns::CreateFolderPath(g_strConfigDir));
     SetMessageBoxSeam([this](HWND, const wstring16 &text, const wstring16 &, UINT) {
         m_messages.push_back(text);
         return IDOK;

@@ -1,6 +1,7 @@
 // Runs the real program from a copy in a temporary folder, as a user starts it,
 // and checks what start-up leaves on disk and how it fails.
 
+#include "BuildInfo.h"
 #include "tests/common/TempDir.h"
 
 #include <QByteArray>
@@ -13,7 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
+#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -64,7 +65,7 @@ protected:
         env.insert(QStringLiteral("HOME"), home);
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(DataHome().string()));
         m_process.setProcessEnvironment(env);
         m_process.setWorkingDirectory(QString::fromStdString(m_temp.Path().string()));
         m_process.start(QString::fromStdString(m_program.string()), {});
@@ -83,6 +84,14 @@ protected:
             return QString();
         return err.mid(at + 21).section(QLatin1Char('\n'), 0, 0);
     }
+
+    void Stop()
+    {
+        m_process.kill();
+        m_process.waitForFinished(10000);
+    }
+
+    fs::path DataHome() const { return m_temp / "home" / "data"; }
 
     QString AppDir() const { return QString::fromStdString(m_appDir.string()) + QLatin1Char('/'); }
 
@@ -137,11 +146,71 @@ TEST_F(StartupTest, ConfigurationFolderThatCannotBeMadeEndsStartUp)
     EXPECT_EQ(ReadAll(m_appDir / "Config.xml"), m_catalogue);
 }
 
-TEST_F(StartupTest, ReadOnlyFolderEndsStartUpWithTheCatalogueMessage)
+TEST_F(StartupTest, ReadOnlyFolderSendsTheFilesToTheUsersDataFolder)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
+    // What the program writes beside itself.
+    Start();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return fs::exists(m_appDir / "Orvane.ini") && ReadAll(m_appDir / "Config.xml") == m_catalogue; }, 60000));
+    Stop();
+    const QByteArray bossKeyFile = ReadAll(m_appDir / "Orvane.ini");
+    ASSERT_FALSE(bossKeyFile.isEmpty());
+    for (const auto &entry : fs::directory_iterator(m_appDir))
+        if (entry.path() != m_program)
+            fs::remove_all(entry.path());
+
+    // As installed: no write bit, which stops root too.
     fs::permissions(m_appDir, fs::perms::owner_read | fs::perms::owner_exec);
     Start();
-    EXPECT_EQ(FailureMessage(), QStringLiteral("生成配置文件失败：") + AppDir() + QStringLiteral("Config.xml"));
+    const fs::path data = DataHome() / "tessaly";
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return fs::exists(data / "Orvane.ini") && fs::is_directory(data / "Config") &&
+                ReadAll(data / "Config.xml") == m_catalogue;
+        },
+        60000))
+        << m_process.readAllStandardError().toStdString();
+    EXPECT_EQ(ReadAll(data / "Orvane.ini"), bossKeyFile);
+    QTest::qWait(1000);
+    EXPECT_EQ(m_process.state(), QProcess::Running);
+    Stop();
+    fs::permissions(m_appDir, fs::perms::owner_all);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_appDir), fs::directory_iterator()), 1) << "only the program";
+}
+
+TEST_F(StartupTest, DataFolderThatCannotBeMadeEndsStartUp)
+{
+    fs::create_directories(DataHome());
+    WriteAll(DataHome() / "tessaly", "a file in the folder's place");
+    fs::permissions(m_appDir, fs::perms::owner_read | fs::perms::owner_exec);
+    Start();
+    EXPECT_EQ(FailureMessage(),
+        QStringLiteral("配置目录创建失败：") + QString::fromStdString((DataHome() / "tessaly").string()));
+    fs::permissions(m_appDir, fs::perms::owner_all);
+}
+
+TEST_F(StartupTest, VersionAndHelpPrintWithoutADisplay)
+{
+    // Without a display a window would end the program with an error.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    const auto run = [&](const QString &option) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QString::fromStdString(m_program.string()), {option});
+        EXPECT_TRUE(process.waitForFinished(10000)) << option.toStdString();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    const QString version = QStringLiteral("Tessaly " TESSALY_VERSION "\n");
+    EXPECT_EQ(run(QStringLiteral("--version")), version);
+    EXPECT_EQ(run(QStringLiteral("-v")), version);
+    const QString help = run(QStringLiteral("--help"));
+    EXPECT_TRUE(help.startsWith(version + QStringLiteral("用法：tessaly"))) << help.toStdString();
+    EXPECT_TRUE(help.contains(QStringLiteral("--help")) && help.contains(QStringLiteral("--version")));
+    EXPECT_EQ(run(QStringLiteral("-h")), help);
+    EXPECT_FALSE(fs::exists(m_appDir / "Config.xml")) << "start-up did not run";
 }

@@ -5,9 +5,44 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
 #include <sys/stat.h>
 
 using TestBytes::Wide;
+
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const std::optional<std::string> &value) : m_name(name)
+    {
+        if (const char *old = std::getenv(name))
+            m_old = old;
+        if (value)
+            setenv(name, value->c_str(), 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (m_old)
+            setenv(m_name, m_old->c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+    const char *m_name;
+    std::optional<std::string> m_old;
+};
+
+} // namespace
 
 TEST(FileSystem, ExistenceAndFolders)
 {
@@ -98,4 +133,58 @@ TEST(FileSystem, ModuleFileName)
 
     EXPECT_EQ(0u, GetModuleFileNameW(reinterpret_cast<HMODULE>(0x1234), buffer, 4096));
     EXPECT_EQ(nullptr, GetModuleHandleW(u"other.dll"));
+}
+
+TEST(FileSystem, UserFilesStayBesideAProgramInAFolderTheUserMayWrite)
+{
+    namespace fs = std::filesystem;
+    TempDir dir;
+    ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
+    const auto program = dir / "程序";
+    fs::create_directories(program);
+    const auto dataFolder = Wide(dir / "data") + u"/tessaly/";
+
+    EXPECT_EQ(Wide(program) + u"/", FileSystem::UserFilesFolder(Wide(program), u"tessaly", {}));
+    EXPECT_EQ(Wide(program) + u"/", FileSystem::UserFilesFolder(Wide(program) + u"/", u"tessaly", {u"/usr/bin"}));
+
+    // No write bit at all: read-only, for root too.
+    fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(dataFolder, FileSystem::UserFilesFolder(Wide(program), u"tessaly", {}));
+    fs::permissions(program, fs::perms::owner_all);
+
+    // The folder an install puts programs in, named through a link and with a '/'.
+    fs::create_directory_symlink(program, dir / "link");
+    EXPECT_EQ(dataFolder, FileSystem::UserFilesFolder(Wide(program), u"tessaly", {Wide(dir / "link") + u"/"}));
+    EXPECT_EQ(dataFolder, FileSystem::UserFilesFolder(Wide(dir / "missing"), u"tessaly", {}));
+    EXPECT_FALSE(fs::exists(dir / "data")) << "deciding creates nothing";
+}
+
+TEST(FileSystem, UserDataFolderFollowsTheXdgRules)
+{
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const auto program = dir / "bin";
+    fs::create_directories(program);
+    fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec);
+    ScopedEnv home("HOME", (dir / "home").string());
+    const auto user = [&] { return FileSystem::UserFilesFolder(Wide(program), u"tessaly", {}); };
+
+    {
+        ScopedEnv data("XDG_DATA_HOME", (dir / "xdg").string() + "/");
+        EXPECT_EQ(Wide(dir / "xdg") + u"/tessaly/", user());
+    }
+    const auto fallback = Wide(dir / "home") + u"/.local/share/tessaly/";
+    {
+        ScopedEnv data("XDG_DATA_HOME", std::nullopt);
+        EXPECT_EQ(fallback, user());
+    }
+    {
+        ScopedEnv data("XDG_DATA_HOME", "");
+        EXPECT_EQ(fallback, user());
+    }
+    {
+        ScopedEnv data("XDG_DATA_HOME", "relative/data");
+        EXPECT_EQ(fallback, user()) << "a relative XDG_DATA_HOME is ignored";
+    }
+    fs::permissions(program, fs::perms::owner_all);
 }
