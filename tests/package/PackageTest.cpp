@@ -175,8 +175,8 @@ TEST_F(PackageTest, HoldsTheProgramItsMenuEntryIconsAndMetadata)
 
     const Result depends =
         Execute(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), Q(s_deb), QStringLiteral("Depends")});
-    for (const char *package :
-        {"libc6", "libqt6webenginecore6", "libqt6widgets6", "fonts-noto-cjk", "qt6-translations-l10n"})
+    for (const char *package : {"libc6", "libqt6webenginecore6", "libqt6widgets6", "fonts-noto-cjk",
+             "fonts-arphic-uming", "qt6-translations-l10n"})
         EXPECT_TRUE(depends.out.contains(QLatin1String(package))) << package << " in " << depends.out.toStdString();
 }
 
