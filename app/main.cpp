@@ -4,6 +4,7 @@
 #include "platform/WideString.h"
 #include "platform/qt/QtGraphics.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtTranslations.h"
 
 #include <QApplication>
 
@@ -40,6 +41,7 @@ int main(int argc, char **argv)
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    QtTranslations::Install();
     QtGraphics::ChooseRenderer();
     // Message boxes of the earliest start-up steps already need the Qt backend.
     QtPlatform::Install();

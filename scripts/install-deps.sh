@@ -9,7 +9,7 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev libx11-dev libx11-xcb-dev libxcb1-dev libxcb-keysyms1-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk fonts-arphic-uming
-  dpkg-dev file lintian desktop-file-utils appstream
+  qt6-translations-l10n dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()
