@@ -15,6 +15,7 @@
 #include "tools/CTempEvenList.h"
 #include "tools/CeditEventList.h"
 #include "tools/CreateMouseEventCode.h"
+#include "tools/TempCatalogue.h"
 #include "util/CReportCtrl.h"
 
 #include <QAction>
@@ -252,13 +253,8 @@ void CLeftView::FillActionCombo()
 
 bool CLeftView::ChooseCatalogue()
 {
-    FileDialogRequest request;
-    request.save = false;
-    request.owner = GetSafeHwnd();
-    request.defaultExtension = u"*.opml,*.xml";
-    request.filter = u"配置文件[默认为Config.xml] Xml Files(*.xml)|*.xml|";
     wstring16 path;
-    if (!RunFileDialog(request, &path))
+    if (!RunFileDialog(TempCatalogue::OpenDialog(GetSafeHwnd()), &path))
         return false;
     try {
         // A wrong pick must not cost the rows or the catalogue the panel has.

@@ -81,13 +81,8 @@ int CTempEvenList::AddActionRow(const ActionRow &action)
 
 void CTempEvenList::ImportCatalogueIntoTable()
 {
-    FileDialogRequest request;
-    request.save = false;
-    request.owner = GetSafeHwnd();
-    request.defaultExtension = u"*.opml,*.xml";
-    request.filter = u"配置文件[默认为Config.xml] Xml Files(*.xml)|*.xml|";
     wstring16 path;
-    if (!RunFileDialog(request, &path))
+    if (!RunFileDialog(TempCatalogue::OpenDialog(GetSafeHwnd()), &path))
         return;
     ImportCatalogueFile(path);
 }

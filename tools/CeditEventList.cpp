@@ -203,13 +203,8 @@ void CeditEventList::OnTempEvents()
 
 void CeditEventList::OnSave()
 {
-    FileDialogRequest request;
-    request.save = true;
-    request.owner = GetSafeHwnd();
-    request.defaultExtension = u"*.opml,*.xml";
-    request.filter = u"[临时-Config.xml] Xml Files(*.xml)|*.xml|";
     wstring16 path;
-    if (!RunFileDialog(request, &path))
+    if (!RunFileDialog(TempCatalogue::SaveDialog(GetSafeHwnd()), &path))
         return;
     // The active tab's page, or this panel's own where there is no frame around it.
     const auto *frame = m_pPanel ? qobject_cast<CMainFrame *>(m_pPanel->window()) : nullptr;

@@ -487,13 +487,8 @@ void CreateMouseEventCode::OnTempEvents()
 
 void CreateMouseEventCode::OnGenerateCatalogue()
 {
-    FileDialogRequest request;
-    request.save = true;
-    request.owner = GetSafeHwnd();
-    request.defaultExtension = u"*.opml,*.xml";
-    request.filter = u"[临时-Config.xml] Xml Files(*.xml)|*.xml|";
     wstring16 path;
-    if (!RunFileDialog(request, &path))
+    if (!RunFileDialog(TempCatalogue::SaveDialog(GetSafeHwnd()), &path))
         return;
     CChildFrame *frame = m_pFrame ? m_pFrame->MDIGetActive() : nullptr;
     const CVellumView *view = frame ? frame->GetBrowserView() : nullptr;

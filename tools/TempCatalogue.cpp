@@ -92,6 +92,26 @@ std::optional<wstring16> TempCatalogue::Compose(
     return text;
 }
 
+FileDialogRequest TempCatalogue::SaveDialog(HWND owner)
+{
+    FileDialogRequest request;
+    request.save = true;
+    request.owner = owner;
+    request.defaultExtension = u"*.opml,*.xml";
+    request.filter = u"[临时-Config.xml] Xml Files(*.xml)|*.xml|";
+    return request;
+}
+
+FileDialogRequest TempCatalogue::OpenDialog(HWND owner)
+{
+    FileDialogRequest request;
+    request.save = false;
+    request.owner = owner;
+    request.defaultExtension = u"*.opml,*.xml";
+    request.filter = u"配置文件[默认为Config.xml] Xml Files(*.xml)|*.xml|";
+    return request;
+}
+
 bool TempCatalogue::Write(const wstring16 &path, const wstring16 &text)
 {
     return KorrinUtilsFuns::ReplaceTextFile(path, text);

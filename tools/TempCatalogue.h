@@ -3,6 +3,7 @@
 // whose event holds the tool's rows as actions. The text is UTF-16LE with its
 // mark although its declaration says utf-8; the catalogue reader goes by the mark.
 
+#include "platform/UserInterface.h"
 #include "platform/Win32Types.h"
 #include "tools/ActionRow.h"
 
@@ -43,6 +44,10 @@ public:
     static wstring16 EscapeAttribute(std::u16string_view value);
 
     static bool Write(const wstring16 &path, const wstring16 &text);
+
+    // The file dialogs the tools and the panel ask for a catalogue with.
+    static FileDialogRequest SaveDialog(HWND owner);
+    static FileDialogRequest OpenDialog(HWND owner);
 
     // The actions of a catalogue text as the auxiliary table imports them: the
     // items in order, each through its first event, stopping at the first item
