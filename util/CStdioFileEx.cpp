@@ -2,13 +2,15 @@
 
 #include "platform/CodePage.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 
 namespace KorrinUtilsFuns {
 
 namespace {
 
-constexpr std::size_t kLineBytes = 4095; // a 4096-byte buffer with its terminator
+constexpr std::size_t kLineBytes = 4095; // read in pieces of a 4096-byte buffer
 constexpr char16_t kReplacement = 0xFFFD;
 
 UINT ResolvedCodePage(int codePage) { return codePage == -1 ? GetACP() : static_cast<UINT>(codePage); }
@@ -99,22 +101,25 @@ bool CStdioFileEx::ReadUnicodeLine(wstring16 &line)
 
 bool CStdioFileEx::ReadMultiByteLine(wstring16 &line)
 {
-    std::string bytes = ReadRawLine(kLineBytes);
+    // A line of any length comes whole: a cut would change what the file says
+    // (a long one-line script would gain line breaks).
+    std::string bytes;
+    for (;;) {
+        std::string piece = ReadRawLine(kLineBytes);
+        if (piece.empty())
+            break;
+        const bool ended = piece.back() == '\n' || piece.size() < kLineBytes;
+        bytes += piece;
+        if (ended)
+            break;
+    }
     if (bytes.empty())
         return false;
     const UINT codePage = ResolvedCodePage(m_nCodePage);
-    if (bytes.size() == kLineBytes && bytes.back() != '\n') {
-        // A piece cut short must not split a character: its first bytes start the next piece.
-        const int tail = CodePage::IncompleteTailLength(codePage, bytes.data(), static_cast<int>(bytes.size()));
-        if (tail > 0 && static_cast<std::size_t>(tail) < bytes.size()) {
-            Seek(static_cast<std::int64_t>(GetPosition()) - tail, begin);
-            bytes.erase(bytes.end() - tail, bytes.end());
-        }
-    }
-    // The piece's own length, not a terminator, bounds it: a NUL byte is a character too.
-    const int count = static_cast<int>(bytes.size());
+    // The line's own length, not a terminator, bounds it: a NUL byte is a character too.
+    const int count = static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX));
     const DWORD flags = codePage == CP_UTF8 ? 0 : MB_PRECOMPOSED;
-    wstring16 text(kLineBytes + 1, u'\0');
+    wstring16 text(static_cast<std::size_t>(count) + 1, u'\0');
     const int n = MultiByteToWideChar(codePage, flags, bytes.data(), count, text.data(), static_cast<int>(text.size()));
     if (n <= 0)
         Raise(CFileException::generic, EINVAL); // a code page the system cannot convert

@@ -15,8 +15,7 @@ public:
     ~CStdioFileEx() override;
 
     bool Open(const wstring16 &path, UINT flags, CFileException *error = nullptr) override;
-    // Next line without its line ending; false at end of file. Multi-byte lines
-    // longer than 4095 bytes come in pieces (a character is never split).
+    // Next line, whatever its length, without its line ending; false at end of file.
     virtual bool ReadString(wstring16 &line);
     // The whole text; no terminator, no newline translation.
     virtual void WriteString(const wstring16 &text);

@@ -107,45 +107,35 @@ TEST(TextFile, BadBytesAreReplacedNotDropped)
     }
 }
 
-TEST(TextFile, LongLinesComeInPiecesThatNeverSplitACharacter)
+// Lines of any length come back whole, in every encoding, at the lengths
+// around the reading buffer's and far beyond.
+TEST(TextFile, LinesOfAnyLengthAreReadWhole)
 {
     TempDir dir;
-    // 1 + 3n bytes: the 4095-byte cuts fall inside characters.
-    std::string utf8 = "a";
-    std::u16string wide = u"a";
-    for (int i = 0; i < 350000; ++i) {
-        utf8 += "\xE4\xB8\xAD";
-        wide += u"中";
-    }
-    TestBytes::Write(dir / "long", utf8 + "\r\nend\r\n");
-    CStdioFileEx file;
-    file.SetCodePage(65001);
-    ASSERT_TRUE(file.Open(Wide(dir / "long"), CStdioFile::typeText));
-    std::u16string joined, piece;
-    int pieces = 0;
-    while (file.ReadString(piece) && piece != u"end") {
-        EXPECT_EQ(piece.find(u'\uFFFD'), std::u16string::npos) << "piece " << pieces;
-        EXPECT_LE(piece.size(), 4095u);
-        joined += piece;
-        ++pieces;
-    }
-    EXPECT_EQ(joined, wide);
-    EXPECT_GT(pieces, 250);
-    EXPECT_EQ(piece, u"end");
+    for (const std::size_t length : {4095u, 4096u, 8191u, 1000000u}) {
+        // 1 + 3n bytes of UTF-8: the buffer's edges fall inside characters.
+        std::string utf8 = "a";
+        std::u16string wide = u"a";
+        while (utf8.size() + 3 <= length) {
+            utf8 += "\xE4\xB8\xAD";
+            wide += u"中";
+        }
+        while (utf8.size() < length) {
+            utf8 += "b";
+            wide += u"b";
+        }
+        ASSERT_EQ(utf8.size(), length);
+        TestBytes::Write(dir / "long", utf8 + "\r\nend\r\n");
+        EXPECT_EQ(ReadAll(dir / "long", 65001), wide + u"\r\nend\r\n") << length;
 
-    // The same in GBK: two bytes a character, one odd byte in front.
-    ActiveCodePage gbk(936);
-    WriteTextFile(Wide(dir / "gbk"), wide + u"\r\n", false, false);
-    file.SetCodePage(-1);
-    ASSERT_TRUE(file.Open(Wide(dir / "gbk"), CStdioFile::typeText));
-    joined.clear();
-    while (file.ReadString(piece))
-        joined += piece;
-    EXPECT_EQ(joined, wide);
+        WriteTextFile(Wide(dir / "wide"), wide + u"\r\n", true, false);
+        EXPECT_EQ(ReadAll(dir / "wide", 65001), wide + u"\r\n") << length;
 
-    // A UTF-16 line has no limit.
-    WriteTextFile(Wide(dir / "wide"), wide + u"\r\n", true, false);
-    EXPECT_EQ(ReadAll(dir / "wide", 65001), wide + u"\r\n");
+        // GBK: two bytes a CJK character, so the cuts fall inside them too.
+        ActiveCodePage gbk(936);
+        WriteTextFile(Wide(dir / "gbk"), wide + u"\nlast", false, false);
+        EXPECT_EQ(ReadAll(dir / "gbk", -1), wide + u"\r\nlast\r\n") << length;
+    }
 }
 
 TEST(TextFile, UnicodeWriteIsExact)
