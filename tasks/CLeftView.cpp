@@ -347,7 +347,7 @@ bool CLeftView::OnCommand(UINT id)
         return true;
     case ID_SAVE_LIST:
         if (m_list)
-            ReportListFile::SaveWithDialog(*m_list);
+            ReportListFile::SaveWithDialog(*m_list, GetSafeHwnd());
         return true;
     case ID_IMPORT_LIST:
         if (m_list)

@@ -1,5 +1,6 @@
 #include "tasks/ListFile.h"
 
+#include "platform/WideString.h"
 #include "util/FileFunctions.h"
 
 wstring16 ListFile::Compose(
@@ -18,6 +19,33 @@ wstring16 ListFile::Compose(
         text += kRowEnd;
     }
     return text;
+}
+
+std::vector<int> ListFile::RowsHoldingSeparator(
+    int columns, const std::function<int()> &rowCount, const std::function<wstring16(int, int)> &cell)
+{
+    std::vector<int> rows;
+    for (int row = 0; row < rowCount(); ++row) {
+        if (cell(row, 0).empty())
+            continue; // left out of the file anyway
+        for (int column = 0; column < columns; ++column)
+            if (cell(row, column).find(kSeparator) != wstring16::npos) {
+                rows.push_back(row);
+                break;
+            }
+    }
+    return rows;
+}
+
+wstring16 ListFile::RowNames(const std::vector<int> &rows)
+{
+    wstring16 names = u"第";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i > 0)
+            names += u"、";
+        names += WideString::FromInt(rows[i] + 1);
+    }
+    return names + u"行";
 }
 
 std::vector<wstring16> ListFile::Split(std::u16string_view text)

@@ -19,6 +19,12 @@ public:
     // row (the rows may change meanwhile); a row whose first cell is empty is left out.
     static wstring16 Compose(
         int columns, const std::function<int()> &rowCount, const std::function<wstring16(int row, int column)> &cell);
+    // The rows (0-based) whose cells hold the separator: written, they would
+    // come back as other fields, shifting every row after them.
+    static std::vector<int> RowsHoldingSeparator(
+        int columns, const std::function<int()> &rowCount, const std::function<wstring16(int row, int column)> &cell);
+    // "第1、3行" for rows 0 and 2.
+    static wstring16 RowNames(const std::vector<int> &rows);
     // The fields of a text: every piece before a separator is a field (an empty
     // one too); the rest after the last separator only when it is not empty.
     static std::vector<wstring16> Split(std::u16string_view text);

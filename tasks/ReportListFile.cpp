@@ -49,8 +49,21 @@ FileDialogRequest ReportListFile::SaveDialog() { return ListDialog(true); }
 
 FileDialogRequest ReportListFile::OpenDialog() { return ListDialog(false); }
 
-bool ReportListFile::SaveWithDialog(const CReportCtrl &list)
+std::vector<int> ReportListFile::UnsavableRows(const CReportCtrl &list)
 {
+    return ListFile::RowsHoldingSeparator(
+        list.GetColumnCount(), [&] { return list.GetItemCount(); },
+        [&](int row, int column) { return list.GetItemText(row, column); });
+}
+
+bool ReportListFile::SaveWithDialog(const CReportCtrl &list, HWND owner)
+{
+    if (const std::vector<int> rows = UnsavableRows(list); !rows.empty()) {
+        const wstring16 message =
+            u"执行列表没有保存：" + ListFile::RowNames(rows) + u"含有“____”，它在列表文件里分隔各项。";
+        MessageBoxW(owner, message.c_str(), u"Tessaly", MB_OK | MB_ICONWARNING);
+        return false;
+    }
     const wstring16 text = Compose(list);
     wstring16 path;
     if (!RunFileDialog(SaveDialog(), &path))

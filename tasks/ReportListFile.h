@@ -5,6 +5,8 @@
 #include "platform/UserInterface.h"
 #include "platform/Win32Types.h"
 
+#include <vector>
+
 namespace KorrinControlsEx {
 class CReportCtrl;
 }
@@ -21,7 +23,10 @@ public:
     static FileDialogRequest SaveDialog();
     static FileDialogRequest OpenDialog();
     // The text is built before the dialog shows; cancelling writes nothing.
-    static bool SaveWithDialog(const KorrinControlsEx::CReportCtrl &list);
+    // Rows holding the field separator are named to the user and nothing is written.
+    static bool SaveWithDialog(const KorrinControlsEx::CReportCtrl &list, HWND owner = nullptr);
+    // The rows (0-based) that cannot be saved as they are.
+    static std::vector<int> UnsavableRows(const KorrinControlsEx::CReportCtrl &list);
     // Cancelling, or naming a file that does not exist (the user is told),
     // leaves the list as it was.
     static bool LoadWithDialog(KorrinControlsEx::CReportCtrl &list, HWND owner = nullptr);

@@ -359,6 +359,12 @@ bool CreateMouseEventCode::SaveEventList()
         else
             return false;
     }
+    if (const std::vector<int> rows = ReportListFile::UnsavableRows(List()); !rows.empty()) {
+        // Written, the file would come back shifted at the next start: keep the old one.
+        const wstring16 message = u"鼠标事件记录没有保存：" + ListFile::RowNames(rows) + u"含有“____”，请修改或删除。";
+        MessageBoxW(GetSafeHwnd(), message.c_str(), kCaption, MB_OK | MB_ICONWARNING);
+        return false;
+    }
     return ListFile::Write(path, ReportListFile::Compose(List()));
 }
 

@@ -1,7 +1,6 @@
 #include "tests/tasks/TaskPanelFixture.h"
 
 #include "app/CChildFrame.h"
-#include "app/CChildFrame.h"
 #include "catalogue/CCatalogue.h"
 #include "platform/SystemTime.h"
 #include "platform/UserInterface.h"
@@ -343,6 +342,31 @@ TEST_F(TaskPanel, ImportingAListThatIsNotThereKeepsTheRows)
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_TRUE(asked[1].save);
     EXPECT_TRUE(asked[1].flags & OFN_OVERWRITEPROMPT) << "asks before replacing a file";
+}
+
+TEST_F(TaskPanel, RowsHoldingTheFieldSeparatorAreNotSaved)
+{
+    Add(m_panel, u"A"_qs, 0, 1);
+    Add(m_panel, u"A"_qs, 0, 1);
+    Add(m_panel, u"A"_qs, 0, 1);
+    m_panel->List().SetCellText(0, Panel::ColDesc, u"x____y");
+    m_panel->List().SetCellText(2, Panel::ColEventId, u"____");
+    int dialogs = 0;
+    SetFileDialogSeam([&](const FileDialogRequest &, wstring16 *path) {
+        ++dialogs;
+        *path = WideString::FromUtf8((m_dir / "exeList.bak").string());
+        return true;
+    });
+    m_panel->OnCommand(Panel::ID_SAVE_LIST);
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "exeList.bak"));
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_NE(Messages()[0].find(u"第1、3行"), std::u16string::npos) << WideString::ToUtf8(Messages()[0]);
+    m_panel->List().SetCellText(0, Panel::ColDesc, u"x__y");
+    m_panel->List().DeleteRow(2);
+    m_panel->OnCommand(Panel::ID_SAVE_LIST);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(std::filesystem::exists(m_dir / "exeList.bak"));
 }
 
 TEST_F(TaskPanel, SaveAndImportListCommandsRoundTrip)

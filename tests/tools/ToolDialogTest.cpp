@@ -243,6 +243,23 @@ TEST_F(ToolDialogs, RecorderRowsAreEditedMovedAndKeptAcrossStarts)
     EXPECT_EQ(Rows(m_recorder), 0);
 }
 
+TEST_F(ToolDialogs, ARowHoldingTheFieldSeparatorIsNotSavedOverTheList)
+{
+    Press(m_recorder, 1023);
+    const std::string before = TestBytes::Read(ListFilePath());
+    Type(m_recorder, 1030, QStringLiteral("a____b"));
+    Press(m_recorder, 1023);
+    EXPECT_EQ(Rows(m_recorder), 2);
+    EXPECT_EQ(TestBytes::Read(ListFilePath()), before) << "the file would come back shifted";
+    EXPECT_NE(Messages().back().find(u"第2行"), std::u16string::npos);
+    // Mended, the list is saved again with the next row.
+    SelectRows(m_recorder, {1});
+    Press(m_recorder, 1035);
+    Type(m_recorder, 1030, QStringLiteral("ok"));
+    Press(m_recorder, 1023);
+    EXPECT_NE(Read(ListFilePath()).find(u"ok点击"), std::u16string::npos);
+}
+
 TEST_F(ToolDialogs, AnUnreadableListIsKeptAsideNotOverwritten)
 {
     // A folder where the file should be cannot be read as one.
