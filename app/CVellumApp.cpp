@@ -94,7 +94,12 @@ bool CVellumApp::InitInstance(const QStringList &arguments)
 
     // The file dialogs start in the program's folder, as they do where the program
     // is started from its own folder; a file named on the command line is found first.
-    const QString named = arguments.size() > 1 ? QFileInfo(arguments.at(1)).absoluteFilePath() : QString();
+    // Options start with "-" and are ignored (Qt has taken its own); the first
+    // other argument names the file.
+    QString named;
+    for (qsizetype i = 1; i < arguments.size() && named.isEmpty(); ++i)
+        if (!arguments.at(i).startsWith(QLatin1Char('-')))
+            named = QFileInfo(arguments.at(i)).absoluteFilePath();
     QDir::setCurrent(QString::fromStdU16String(g_strAppDir));
 
     // The command line names at most a file to open; without one, a new tab.

@@ -56,7 +56,7 @@ protected:
         }
     }
 
-    void Start()
+    void Start(const QStringList &arguments = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -68,7 +68,7 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(DataHome().string()));
         m_process.setProcessEnvironment(env);
         m_process.setWorkingDirectory(QString::fromStdString(m_temp.Path().string()));
-        m_process.start(QString::fromStdString(m_program.string()), {});
+        m_process.start(QString::fromStdString(m_program.string()), arguments);
         ASSERT_TRUE(m_process.waitForStarted(10000));
     }
 
@@ -113,6 +113,15 @@ TEST_F(StartupTest, RewritesTheCatalogueAndCreatesTheConfigurationFolder)
         60000));
     // Start-up went on to the message loop.
     QTest::qWait(1000);
+    EXPECT_EQ(m_process.state(), QProcess::Running) << m_process.readAllStandardError().toStdString();
+    EXPECT_FALSE(m_process.readAllStandardError().contains("MessageBox"));
+}
+
+TEST_F(StartupTest, UnknownOptionsAreIgnored)
+{
+    Start({QStringLiteral("--foo"), QStringLiteral("-x")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::is_directory(m_appDir / "Config"); }, 60000));
+    QTest::qWait(1500);
     EXPECT_EQ(m_process.state(), QProcess::Running) << m_process.readAllStandardError().toStdString();
     EXPECT_FALSE(m_process.readAllStandardError().contains("MessageBox"));
 }
