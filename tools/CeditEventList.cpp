@@ -146,28 +146,23 @@ void CeditEventList::OnEditRow()
     const int row = m_rows->LastSelected();
     if (row < 0 || !UpdateData(true))
         return;
-    CReportCtrl &list = List();
-    list.SetCellText(row, ActionRow::ColDesc, m_strDesc);
-    list.SetCellNumber(row, ActionRow::ColX1, m_nX1);
-    list.SetCellNumber(row, ActionRow::ColX2, m_nX2);
-    list.SetCellNumber(row, ActionRow::ColY1, m_nY1);
-    list.SetCellNumber(row, ActionRow::ColY2, m_nY2);
-    list.SetCellNumber(row, ActionRow::ColRetry, m_nRetry);
-    list.SetCellNumber(row, ActionRow::ColRuns, m_nRuns);
-    list.SetCellNumber(row, ActionRow::ColLoopCount, m_nLoopCount);
-    list.SetCellNumber(row, ActionRow::ColLoopInterval, m_nLoopInterval);
-    list.SetCellText(row, ActionRow::ColId, m_strId);
-    list.SetCellNumber(row, ActionRow::ColDelay, m_nDelay);
-    list.SetCellText(row, ActionRow::ColLanguage, m_strLanguage);
+    const ActionRow fields = Fields();
+    m_rows->SetEditedCells(row, fields);
+    List().SetCellText(row, ActionRow::ColId, m_strId);
+    List().SetCellText(row, ActionRow::ColLanguage, fields.language);
     if (!ActionRow::IsRecordWord(m_rows->Body(row)))
-        m_rows->SetBody(row, m_strCode);
-    list.SetCellNumber(row, ActionRow::ColFlashIndex, IsChecked(IDC_FLASH_AREA) ? 0 : -1);
+        m_rows->SetBody(row, fields.body);
+    List().SetCellNumber(row, ActionRow::ColFlashIndex, fields.flashIndex);
 }
 
 void CeditEventList::OnNew()
 {
-    if (!UpdateData(true))
-        return;
+    if (UpdateData(true))
+        m_rows->AppendAsTyped(Fields(), m_strId);
+}
+
+ActionRow CeditEventList::Fields() const
+{
     ActionRow action;
     action.body = m_strCode;
     action.x1 = m_nX1;
@@ -182,7 +177,7 @@ void CeditEventList::OnNew()
     action.flashIndex = IsChecked(IDC_FLASH_AREA) ? 0 : -1;
     action.delay = m_nDelay;
     action.language = m_strLanguage;
-    m_rows->AppendAsTyped(action, m_strId);
+    return action;
 }
 
 void CeditEventList::OnImport()

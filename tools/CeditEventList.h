@@ -70,6 +70,8 @@ protected:
 
 private:
     void EnableForRow(bool scriptRow);
+    // The fields as an action (the code as its body), after UpdateData.
+    ActionRow Fields() const;
 
     QPointer<CLeftView> m_pPanel;
     QPointer<CTempEvenList> m_pTempEvenList;

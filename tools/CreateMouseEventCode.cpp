@@ -419,19 +419,26 @@ void CreateMouseEventCode::OnRowClick()
 void CreateMouseEventCode::OnEditRow()
 {
     const int row = m_rows->LastSelected();
-    if (row < 0 || !UpdateData(true))
-        return;
-    CReportCtrl &list = List();
-    list.SetCellText(row, ActionRow::ColDesc, m_strDesc);
-    list.SetCellNumber(row, ActionRow::ColX1, m_nX1);
-    list.SetCellNumber(row, ActionRow::ColX2, m_nX2);
-    list.SetCellNumber(row, ActionRow::ColY1, m_nY1);
-    list.SetCellNumber(row, ActionRow::ColY2, m_nY2);
-    list.SetCellNumber(row, ActionRow::ColRetry, m_nRetry);
-    list.SetCellNumber(row, ActionRow::ColRuns, m_nRuns);
-    list.SetCellNumber(row, ActionRow::ColLoopCount, m_nLoopCount);
-    list.SetCellNumber(row, ActionRow::ColLoopInterval, m_nLoopInterval);
-    list.SetCellNumber(row, ActionRow::ColDelay, m_nDelay);
+    if (row >= 0 && UpdateData(true))
+        m_rows->SetEditedCells(row, Fields({}, {m_nX1, m_nY1}, {m_nX2, m_nY2}, m_strDesc));
+}
+
+ActionRow CreateMouseEventCode::Fields(const wstring16 &word, POINT p1, POINT p2, const wstring16 &desc) const
+{
+    ActionRow action;
+    action.body = word;
+    action.x1 = p1.x;
+    action.y1 = p1.y;
+    action.x2 = p2.x;
+    action.y2 = p2.y;
+    action.desc = desc;
+    action.retry = m_nRetry;
+    action.runs = m_nRuns;
+    action.loopCount = m_nLoopCount;
+    action.loopInterval = m_nLoopInterval;
+    action.flashIndex = m_nFlashIndex;
+    action.delay = m_nDelay;
+    return action;
 }
 
 CTempEvenList *CreateMouseEventCode::ActiveAuxTable() const
@@ -465,20 +472,10 @@ void CreateMouseEventCode::PutIntoAuxTable()
         return;
     m_strDesc = WideString::Trim(m_strDesc);
     WriteText(IDC_DESC, m_strDesc);
-    ActionRow action;
-    action.body = m_rows->Text(row, ActionRow::ColAction);
-    action.x1 = m_rows->Int(row, ActionRow::ColX1);
-    action.x2 = m_rows->Int(row, ActionRow::ColX2);
-    action.y1 = m_rows->Int(row, ActionRow::ColY1);
-    action.y2 = m_rows->Int(row, ActionRow::ColY2);
-    action.desc = m_strDesc;
-    action.retry = m_nRetry;
-    action.runs = m_nRuns;
-    action.loopCount = m_nLoopCount;
-    action.loopInterval = m_nLoopInterval;
-    action.flashIndex = m_nFlashIndex;
-    action.delay = m_nDelay;
-    table->AddActionRow(action);
+    // The row's word and points; everything else from the fields as they are now.
+    const POINT p1 {m_rows->Int(row, ActionRow::ColX1), m_rows->Int(row, ActionRow::ColY1)};
+    const POINT p2 {m_rows->Int(row, ActionRow::ColX2), m_rows->Int(row, ActionRow::ColY2)};
+    table->AddActionRow(Fields(m_rows->Text(row, ActionRow::ColAction), p1, p2, m_strDesc));
     table->ShowTool();
 }
 

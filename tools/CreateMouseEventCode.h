@@ -116,6 +116,8 @@ protected:
     void OnClose() override;
 
 private:
+    // The counts, flash index and delay of the fields with this word, points and description.
+    ActionRow Fields(const wstring16 &word, POINT p1, POINT p2, const wstring16 &desc) const;
     void WindowLookup();
     POINT ToClient(POINT screen) const;
     void ShowListMenu(const QPoint &globalPos);

@@ -83,19 +83,26 @@ int ToolListRows::InsertAtEnd()
     return row;
 }
 
-void ToolListRows::SetCells(int row, const ActionRow &a, const wstring16 &desc)
+void ToolListRows::SetEditedCells(int row, const ActionRow &a)
 {
-    m_list.SetCellText(row, ActionRow::ColDesc, desc);
+    m_list.SetCellText(row, ActionRow::ColDesc, a.desc);
     m_list.SetCellNumber(row, ActionRow::ColX1, a.x1);
     m_list.SetCellNumber(row, ActionRow::ColX2, a.x2);
     m_list.SetCellNumber(row, ActionRow::ColY1, a.y1);
     m_list.SetCellNumber(row, ActionRow::ColY2, a.y2);
-    m_list.SetCellNumber(row, ActionRow::ColFlashIndex, a.flashIndex);
     m_list.SetCellNumber(row, ActionRow::ColRetry, a.retry);
     m_list.SetCellNumber(row, ActionRow::ColRuns, a.runs);
     m_list.SetCellNumber(row, ActionRow::ColLoopCount, a.loopCount);
     m_list.SetCellNumber(row, ActionRow::ColLoopInterval, a.loopInterval);
     m_list.SetCellNumber(row, ActionRow::ColDelay, a.delay);
+}
+
+void ToolListRows::SetCells(int row, const ActionRow &a, const wstring16 &desc)
+{
+    ActionRow shown = a;
+    shown.desc = desc;
+    SetEditedCells(row, shown);
+    m_list.SetCellNumber(row, ActionRow::ColFlashIndex, a.flashIndex);
     if (m_list.GetColumnCount() > ActionRow::ColLanguage)
         m_list.SetCellText(row, ActionRow::ColLanguage, a.language);
 }

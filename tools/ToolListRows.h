@@ -40,6 +40,10 @@ public:
     // the typed id or a new one where none was typed, an empty "action" column).
     int AppendAsTyped(const ActionRow &action, const wstring16 &id);
 
+    // What "编辑" writes into a row in every tool: the description as typed, the
+    // points, the four counts and the delay.
+    void SetEditedCells(int row, const ActionRow &action);
+
     wstring16 Body(int row) const;
     void SetBody(int row, const wstring16 &body);
     wstring16 Text(int row, int column) const;
