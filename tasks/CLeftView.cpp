@@ -600,14 +600,27 @@ void CLeftView::CountDown()
     if (!m_bStarted || !m_list)
         return;
     const PassMark mark(m_nCountDowns);
+    for (int first = 0; first >= 0 && !m_bClosing;) {
+        int next = -1;
+        OnListThread([&] { next = CountDownSlice(first); });
+        first = next;
+    }
+}
+
+// The rows of a pass go to the list's thread a slice at a time: one send per
+// slice instead of several per row, and the window is never held long.
+int CLeftView::CountDownSlice(int first)
+{
     CReportCtrl &list = *m_list;
-    for (int row = 0; row < list.GetItemCount() && !m_bClosing; ++row) {
+    const int count = list.GetItemCount();
+    const int end = std::min(count, first + kSliceRows);
+    const DWORD now = GetTickCount();
+    for (int row = first; row < end; ++row) {
         if (CellInt(list, row, ColStop) == 1)
             continue;
         const int seconds = CellInt(list, row, ColSeconds);
         if (seconds <= 0)
             continue;
-        const DWORD now = GetTickCount();
         const DWORD last = ParseTick(list.GetItemText(row, ColLastTick));
         long long value;
         if (last == 0)
@@ -621,6 +634,7 @@ void CLeftView::CountDown()
         list.SetCellNumber(row, ColSeconds, static_cast<int>(std::max(0LL, value)));
         list.SetCellUnsigned(row, ColLastTick, now);
     }
+    return end < count ? end : -1;
 }
 
 void CLeftView::ExecuteRows(ExecuteMode mode)
@@ -629,48 +643,105 @@ void CLeftView::ExecuteRows(ExecuteMode mode)
         return;
     if (mode == ExecuteMode::Timer)
         WaitForCountDown();
-    CReportCtrl &list = *m_list;
-    for (int row = 0; row < list.GetItemCount() && !m_bClosing; ++row) {
-        if (CellInt(list, row, ColStop) == 1)
-            continue;
-        if (mode == ExecuteMode::Timer) {
-            if (CellInt(list, row, ColSeconds) != 0)
-                continue;
-        } else if (!IsSelected(row)) {
-            continue;
+    std::vector<int> rows;
+    for (int first = 0; first >= 0 && !m_bClosing;) {
+        int next = -1;
+        rows.clear();
+        OnListThread([&] { next = FindRunnableRows(first, mode, rows); });
+        for (int row : rows) {
+            if (m_bClosing)
+                break;
+            ExecuteRow(row, mode);
         }
-        list.SetCellNumber(row, ColSeconds, kTaken);
+        first = next;
+    }
+}
 
-        // The catalogue loaded now, kept alive even if another one is loaded meanwhile.
-        const std::shared_ptr<const XmlNode> root = m_catalogue.Snapshot();
-        const XmlNode *site = root ? CCatalogue::Site(*root, CellInt(list, row, ColGameId)) : nullptr;
-        if (!site || !CCatalogue::SiteEvent(*site))
-            continue;
-        const XmlNode *node = CCatalogue::ActionById(*site, list.GetItemText(row, ColEventId));
-        if (!node)
-            continue;
-        const CatalogueAction action = CatalogueAction::Read(*node);
-        if (action.debug)
-            MessageBoxW(GetSafeHwnd(), action.body.c_str(), kCaption, MB_OK);
-        if (action.body.empty() || m_bClosing)
-            continue;
+int CLeftView::FindRunnableRows(int first, ExecuteMode mode, std::vector<int> &rows) const
+{
+    const int count = m_list->GetItemCount();
+    const int end = std::min(count, first + kSliceRows);
+    for (int row = first; row < end; ++row)
+        if (IsRunnable(row, mode))
+            rows.push_back(row);
+    return end < count ? end : -1;
+}
 
-        list.SetCellText(row, ColStatus, u"执行...");
-        const bool ok = action.IsMouseAction()
-            ? ReplayMouseAction(action.body, action.px1, action.py1, action.px2, action.py2, action.doFlashIndex)
-            : RunScript(action.body, action.languang, action.reTryCount, action.bDoCount);
+bool CLeftView::IsRunnable(int row, ExecuteMode mode) const
+{
+    if (CellInt(*m_list, row, ColStop) == 1)
+        return false;
+    return mode == ExecuteMode::Timer ? CellInt(*m_list, row, ColSeconds) == 0 : IsSelected(row);
+}
+
+// The row is read again when its turn comes: the user may have paused, run or
+// removed it since its slice was looked at.
+void CLeftView::ExecuteRow(int row, ExecuteMode mode)
+{
+    std::optional<CatalogueAction> action;
+    bool announced = false;
+    OnListThread([&] {
+        if (row >= m_list->GetItemCount() || !IsRunnable(row, mode))
+            return;
+        m_list->SetCellNumber(row, ColSeconds, kTaken);
+        action = ActionOfRow(row);
+        if (action && !action->debug && !action->body.empty() && !m_bClosing) {
+            m_list->SetCellText(row, ColStatus, u"执行...");
+            announced = true;
+        }
+    });
+    if (!action)
+        return;
+    if (action->debug)
+        MessageBoxW(GetSafeHwnd(), action->body.c_str(), kCaption, MB_OK);
+    if (action->body.empty() || m_bClosing)
+        return;
+    if (!announced)
+        OnListThread([&] { m_list->SetCellText(row, ColStatus, u"执行..."); });
+
+    const bool ok = action->IsMouseAction()
+        ? ReplayMouseAction(action->body, action->px1, action->py1, action->px2, action->py2, action->doFlashIndex)
+        : RunScript(action->body, action->languang, action->reTryCount, action->bDoCount);
+
+    OnListThread([&] {
+        CReportCtrl &list = *m_list;
         list.SetCellText(row, ColStatus, ok ? u"成功" : u"失败");
-
         const int used = CellInt(list, row, ColUseLoopCount);
-        if (action.loopCount >= used && action.loopCount > 0) {
-            if (action.loopDifTime >= 1)
-                list.SetCellNumber(row, ColSeconds, action.loopDifTime);
+        if (action->loopCount >= used && action->loopCount > 0) {
+            if (action->loopDifTime >= 1)
+                list.SetCellNumber(row, ColSeconds, action->loopDifTime);
             else
                 list.SetCellText(row, ColSeconds, list.GetItemText(row, ColTime));
             list.SetCellText(row, ColStatus, wstring16());
             list.SetCellNumber(row, ColUseLoopCount, used + 1);
         }
-    }
+    });
+}
+
+std::optional<CatalogueAction> CLeftView::ActionOfRow(int row) const
+{
+    // The catalogue loaded now, kept alive even if another one is loaded meanwhile.
+    const std::shared_ptr<const XmlNode> root = m_catalogue.Snapshot();
+    const XmlNode *site = root ? CCatalogue::Site(*root, CellInt(*m_list, row, ColGameId)) : nullptr;
+    if (!site || !CCatalogue::SiteEvent(*site))
+        return std::nullopt;
+    const XmlNode *node = CCatalogue::ActionById(*site, m_list->GetItemText(row, ColEventId));
+    if (!node)
+        return std::nullopt;
+    return CatalogueAction::Read(*node);
+}
+
+bool CLeftView::OnListThread(const std::function<void()> &work) const
+{
+    bool ran = false;
+    InvokeOnWindowThread(GetSafeHwnd(), [&]() -> LRESULT {
+        if (m_list) {
+            work();
+            ran = true;
+        }
+        return 0;
+    });
+    return ran;
 }
 
 // Both one-second records fall due in the same second and start together; the

@@ -6,6 +6,7 @@
 // write them only through the list control.
 
 #include "catalogue/CCatalogue.h"
+#include "catalogue/CatalogueAction.h"
 #include "platform/Threading.h"
 #include "tasks/CTaskClass.h"
 #include "util/CResizableFormView.h"
@@ -14,8 +15,11 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 class CVellumView;
 class CeditEventList;
@@ -129,6 +133,7 @@ private:
     struct PassMark;
     static constexpr DWORD kCountDownStartWaitMs = 40;
     static constexpr DWORD kCountDownWaitMs = 900;
+    static constexpr int kSliceRows = 128;
     // A tick count behind the last one by less than this has wrapped; by more, it is another boot's.
     static constexpr DWORD kTickWrapLimit = 0x80000000u;
 
@@ -150,6 +155,14 @@ private:
     void ShowEditor();
     bool ReadInt(int id, int &value, bool ranged);
     void WaitForCountDown();
+    // Run on the list's thread, by a run thread's send.
+    int CountDownSlice(int first);
+    int FindRunnableRows(int first, ExecuteMode mode, std::vector<int> &rows) const;
+    bool IsRunnable(int row, ExecuteMode mode) const;
+    std::optional<CatalogueAction> ActionOfRow(int row) const;
+    void ExecuteRow(int row, ExecuteMode mode);
+    // Runs work on the list's thread; false once the panel's window has gone.
+    bool OnListThread(const std::function<void()> &work) const;
 
     KorrinControlsEx::CReportCtrl *m_list = nullptr;
     QComboBox *m_siteCombo = nullptr;

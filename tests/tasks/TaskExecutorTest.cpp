@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -227,6 +228,56 @@ TEST_F(TaskExecutor, DeletingAllRowsDuringAPassEndsIt)
     worker.join();
     EXPECT_EQ(m_panel->List().GetItemCount(), 0);
     EXPECT_LT(PageInt(u"window.slow"_qs), 12);
+}
+
+// A pass takes the list in slices: the rows at and around their edges are
+// counted down and run like any other.
+TEST_F(TaskExecutor, LongListsAreCountedAndRunPastEverySliceEdge)
+{
+    constexpr int kRows = 600;
+    std::vector<RowDef> rows(kRows, RowDef {u"a1", u"-9999"});
+    const std::vector<int> due = {0, 127, 128, 255, 256, 511, 599};
+    for (int row : due)
+        rows[static_cast<std::size_t>(row)].seconds = u"0";
+    for (int row : {1, 129, 383, 598})
+        rows[static_cast<std::size_t>(row)].seconds = u"50";
+    Put(m_panel, rows);
+
+    m_panel->OnStartStop();
+    ASSERT_TRUE(OnWorker([&] { m_panel->CountDown(); }));
+    m_panel->OnStartStop();
+    Execute(m_panel, Panel::ExecuteMode::Timer);
+
+    EXPECT_EQ(PageInt(u"window.ranA"_qs), static_cast<int>(due.size()));
+    const auto seconds = Column(m_panel, Panel::ColSeconds);
+    const auto status = Column(m_panel, Panel::ColStatus);
+    for (int row = 0; row < kRows; ++row) {
+        const bool ran = std::find(due.begin(), due.end(), row) != due.end();
+        const bool counting = row == 1 || row == 129 || row == 383 || row == 598;
+        EXPECT_EQ(status[static_cast<std::size_t>(row)], ran ? u"成功" : u"") << row;
+        EXPECT_EQ(seconds[static_cast<std::size_t>(row)], counting ? u"49" : u"-9999") << row;
+    }
+}
+
+// The user may pause, reset or remove rows while earlier rows of the same pass
+// still run: each row is read again when its turn comes.
+TEST_F(TaskExecutor, ARowChangedWhileEarlierRowsRunIsReadAgainAtItsTurn)
+{
+    Put(m_panel, {{u"slow"}, {u"a1"}, {u"a1"}, {u"a1"}});
+    std::atomic<bool> done {false};
+    std::thread worker([&] {
+        m_panel->ExecuteRows(Panel::ExecuteMode::Timer);
+        done = true;
+    });
+    ASSERT_TRUE(WaitFor([&] { return Cell(m_panel, 0, Panel::ColStatus) == u"执行..."; }, 10000));
+    auto &list = m_panel->List();
+    list.SetCellNumber(1, Panel::ColStop, 1);
+    list.SetCellNumber(2, Panel::ColSeconds, 30);
+    EXPECT_TRUE(WaitFor([&] { return done.load(); }, 10000));
+    worker.join();
+    EXPECT_EQ(PageInt(u"window.ranA"_qs), 1);
+    EXPECT_EQ(Column(m_panel, Panel::ColStatus), (std::vector<std::u16string> {u"成功", u"", u"", u"成功"}));
+    EXPECT_EQ(Column(m_panel, Panel::ColSeconds), (std::vector<std::u16string> {u"-9999", u"0", u"30", u"-9999"}));
 }
 
 TEST_F(TaskExecutor, StartRunsDueRowsStopLetsTheExecutorEndAndStartAgainRestarts)
