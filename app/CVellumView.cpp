@@ -256,17 +256,35 @@ bool CVellumView::StartScript(wstring16 code, wstring16 language, ScriptDone don
     if (!m_pScriptWatch->isActive())
         m_pScriptWatch->start();
 
+    if (m_compiledSources.contains(call->source)) {
+        RunCheckedScript(call);
+        return true;
+    }
     QPointer<CVellumView> self(this);
     m_pPage->runJavaScript(
         SyntaxCheck(call->source), QWebEngineScript::ApplicationWorld, [self, call](const QVariant &v) {
             if (call->finished || !self)
                 return;
+            if (v.toBool())
+                self->RememberCompiled(call->source);
             if (!v.toBool() || call->generation != self->m_nGeneration)
                 self->FinishScript(call, false, {});
             else
                 self->RunCheckedScript(call);
         });
     return true;
+}
+
+void CVellumView::RememberCompiled(const QString &source)
+{
+    if (source.size() > kCompiledCacheChars)
+        return;
+    if (m_nCompiledChars + source.size() > kCompiledCacheChars) {
+        m_compiledSources.clear();
+        m_nCompiledChars = 0;
+    }
+    m_compiledSources.insert(source);
+    m_nCompiledChars += source.size();
 }
 
 void CVellumView::RunCheckedScript(const std::shared_ptr<ScriptCall> &call)

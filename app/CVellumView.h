@@ -8,6 +8,7 @@
 #include "platform/Win32Types.h"
 
 #include <QPointer>
+#include <QSet>
 #include <QWebEngineView>
 
 #include <atomic>
@@ -85,6 +86,7 @@ private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnTimer();
     void DoPendingScroll();
+    void RememberCompiled(const QString &source);
     void RunCheckedScript(const std::shared_ptr<ScriptCall> &call);
     void FinishScript(const std::shared_ptr<ScriptCall> &call, bool ok, const wstring16 &result);
     void WatchScripts();
@@ -107,4 +109,9 @@ private:
     std::vector<std::shared_ptr<ScriptCall>> m_scripts;
     QTimer *m_pScriptWatch = nullptr;
     bool m_bGoing = false;
+    // Sources that compiled before: syntax does not depend on the page, and a
+    // scheduled row sends the same source again and again.
+    static constexpr qsizetype kCompiledCacheChars = 1 << 20;
+    QSet<QString> m_compiledSources;
+    qsizetype m_nCompiledChars = 0;
 };
