@@ -1,9 +1,13 @@
 // The task panel under load: 1,000 rows across three tabs, repeating script and
 // click actions on a local page, a tenth of them due each second, run by the
-// real countdown and executor records for two minutes (TESSALY_BENCH_SECONDS
-// changes that). Prints the lateness from "秒" reaching 0 to "执行...", the
-// time from "执行..." to a script row's result (the hand-off and the script),
-// the longest stall of the UI thread and the memory at the start and the end.
+// real countdown and executor records for two minutes. TESSALY_BENCH_SECONDS,
+// TESSALY_BENCH_ROWS and TESSALY_BENCH_TABS change those. Prints the lateness
+// from "秒" reaching 0 to "执行...", the time from "执行..." to a script row's
+// result (the hand-off and the script), the longest stall of the UI thread, the
+// memory at the start and the end and what each tab after the first added.
+// Then every row is made finished and the panels stay started for
+// TESSALY_BENCH_IDLE_SECONDS (default 20): the processor time they take then,
+// against the same time stopped.
 
 #include "app/CChildFrame.h"
 #include "app/CMainFrame.h"
@@ -24,6 +28,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -38,8 +44,6 @@ using KorrinControlsEx::CReportCtrl;
 
 namespace {
 
-constexpr int Tabs = 3;
-constexpr int Rows = 1000;
 constexpr int Period = 10; // seconds: a tenth of the rows falls due each second
 
 const char kCatalogue[] = R"(<?xml version="1.0" encoding="utf-8"?>
@@ -76,6 +80,33 @@ long ResidentKb()
     return 0;
 }
 
+int EnvInt(const char *name, int fallback, int least)
+{
+    const char *text = std::getenv(name);
+    return text ? std::max(least, std::atoi(text)) : fallback;
+}
+
+double ProcessorSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Percent of one core the process used while the event loop ran for that long.
+double ProcessorPercent(int seconds)
+{
+    const double before = ProcessorSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double elapsed = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+    return elapsed > 0 ? 100.0 * (ProcessorSeconds() - before) / elapsed : 0.0;
+}
+
 void Write(const QString &path, const char *text) { std::ofstream(path.toStdString(), std::ios::binary) << text; }
 
 } // namespace
@@ -88,8 +119,10 @@ int main(int argc, char **argv)
     QtGraphics::ChooseRenderer();
     QtPlatform::Install();
     SetMessageBoxSeam([](HWND, const wstring16 &, const wstring16 &, UINT) { return IDOK; });
-    const char *secondsText = std::getenv("TESSALY_BENCH_SECONDS");
-    const int seconds = secondsText ? std::max(5, std::atoi(secondsText)) : 120;
+    const int seconds = EnvInt("TESSALY_BENCH_SECONDS", 120, 5);
+    const int rowCount = EnvInt("TESSALY_BENCH_ROWS", 1000, 1);
+    const int tabCount = EnvInt("TESSALY_BENCH_TABS", 3, 1);
+    const int idleSeconds = EnvInt("TESSALY_BENCH_IDLE_SECONDS", 20, 1);
 
     QTemporaryDir dir;
     Write(dir.filePath(QStringLiteral("Config.xml")), kCatalogue);
@@ -110,7 +143,8 @@ int main(int argc, char **argv)
     std::map<std::pair<int, int>, double> dueAt, startedAt;
 
     std::vector<CLeftView *> panels;
-    for (int t = 0; t < Tabs; ++t) {
+    long memoryFirstTab = 0;
+    for (int t = 0; t < tabCount; ++t) {
         CChildFrame *tab = frame.CreateChildFrame(nullptr, t == 0);
         CLeftView *panel = tab->GetLeftView();
         bool loaded = false;
@@ -150,7 +184,7 @@ int main(int argc, char **argv)
 
         // Rows of this tab, spread over the ten seconds of the period.
         auto &list = panel->List();
-        const int count = Rows / Tabs + (t < Rows % Tabs ? 1 : 0);
+        const int count = rowCount / tabCount + (t < rowCount % tabCount ? 1 : 0);
         for (int i = 0; i < count; ++i) {
             const int row = list.InsertRow(i, u"");
             const wstring16 delay = WideString::FromInt(1 + (i % Period));
@@ -163,6 +197,8 @@ int main(int argc, char **argv)
             list.SetCellText(row, CLeftView::ColTime, delay);
             list.SetCellNumber(row, CLeftView::ColUseLoopCount, 0);
         }
+        if (t == 0)
+            memoryFirstTab = ResidentKb();
     }
 
     // The UI thread's longest gap between ticks of a 5 ms timer.
@@ -175,7 +211,8 @@ int main(int argc, char **argv)
         lastTick = now;
     });
 
-    const long memoryStart = ResidentKb();
+    const long memoryTabs = ResidentKb();
+    const long memoryStart = memoryTabs;
     for (CLeftView *panel : panels)
         panel->OnStartStop();
     lastTick = clock.elapsed();
@@ -186,8 +223,23 @@ int main(int argc, char **argv)
         panel->OnStartStop();
     const long memoryEnd = ResidentKb();
 
-    std::printf("task_panel_rows %d\n", Rows);
-    std::printf("task_panel_tabs %d\n", Tabs);
+    // Every row has run for good: nothing is left to count down or run.
+    for (CLeftView *panel : panels) {
+        auto &list = panel->List();
+        for (int row = 0; row < list.GetItemCount(); ++row) {
+            list.SetCellNumber(row, CLeftView::ColSeconds, CLeftView::kTaken);
+            list.SetCellText(row, CLeftView::ColStatus, u"成功");
+        }
+    }
+    const double stoppedCpu = ProcessorPercent(idleSeconds);
+    for (CLeftView *panel : panels)
+        panel->OnStartStop();
+    const double finishedCpu = ProcessorPercent(idleSeconds);
+    for (CLeftView *panel : panels)
+        panel->OnStartStop();
+
+    std::printf("task_panel_rows %d\n", rowCount);
+    std::printf("task_panel_tabs %d\n", tabCount);
     std::printf("task_panel_seconds %d\n", seconds);
     std::printf("task_panel_runs %zu\n", lateness.size());
     std::printf("task_panel_lateness_s_p50 %.3f\n", Percentile(lateness, 0.5));
@@ -197,6 +249,10 @@ int main(int argc, char **argv)
     std::printf("task_panel_ui_longest_stall_ms %lld\n", static_cast<long long>(longestStall));
     std::printf("task_panel_memory_kb_start %ld\n", memoryStart);
     std::printf("task_panel_memory_kb_end %ld\n", memoryEnd);
+    std::printf(
+        "task_panel_memory_kb_per_extra_tab %ld\n", tabCount > 1 ? (memoryTabs - memoryFirstTab) / (tabCount - 1) : 0L);
+    std::printf("task_panel_cpu_percent_stopped %.1f\n", stoppedCpu);
+    std::printf("task_panel_cpu_percent_started_all_finished %.1f\n", finishedCpu);
     std::printf("task_panel_memory_growth_percent %.1f\n",
         memoryStart ? 100.0 * static_cast<double>(memoryEnd - memoryStart) / static_cast<double>(memoryStart) : 0.0);
     return 0;
