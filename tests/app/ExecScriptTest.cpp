@@ -49,10 +49,13 @@ TEST_F(ExecScriptTest, StatusAndCompletionValue)
 {
     CVellumView *view = NewView(QStringLiteral("plain.html"));
     ASSERT_NE(view, nullptr);
-    for (const ScriptCase &c : kCases) {
-        wstring16 result = u"previous";
-        EXPECT_EQ(view->ExecScript(c.code, c.language, result), c.ok) << c.name;
-        EXPECT_EQ(QString::fromStdU16String(result), QString::fromUtf16(c.result)) << c.name;
+    // The second round meets sources the view has already compiled.
+    for (int round = 0; round < 2; ++round) {
+        for (const ScriptCase &c : kCases) {
+            wstring16 result = u"previous";
+            EXPECT_EQ(view->ExecScript(c.code, c.language, result), c.ok) << c.name << " round " << round;
+            EXPECT_EQ(QString::fromStdU16String(result), QString::fromUtf16(c.result)) << c.name << " round " << round;
+        }
     }
 }
 
