@@ -71,7 +71,7 @@ DWORD ParseTick(const wstring16 &text)
     return static_cast<DWORD>(value);
 }
 
-int CellInt(const CReportCtrl &list, int row, int column) { return WideString::ToInt(list.GetItemText(row, column)); }
+int CellInt(const CReportCtrl &list, int row, int column) { return list.GetItemInt(row, column); }
 
 } // namespace
 
@@ -616,10 +616,9 @@ int CLeftView::CountDownSlice(int first)
     const int end = std::min(count, first + kSliceRows);
     const DWORD now = GetTickCount();
     for (int row = first; row < end; ++row) {
-        if (CellInt(list, row, ColStop) == 1)
-            continue;
+        // Most rows of a long list are done or due: one cell tells.
         const int seconds = CellInt(list, row, ColSeconds);
-        if (seconds <= 0)
+        if (seconds <= 0 || CellInt(list, row, ColStop) == 1)
             continue;
         const DWORD last = ParseTick(list.GetItemText(row, ColLastTick));
         long long value;
@@ -669,9 +668,9 @@ int CLeftView::FindRunnableRows(int first, ExecuteMode mode, std::vector<int> &r
 
 bool CLeftView::IsRunnable(int row, ExecuteMode mode) const
 {
-    if (CellInt(*m_list, row, ColStop) == 1)
+    if (mode == ExecuteMode::Timer ? CellInt(*m_list, row, ColSeconds) != 0 : !IsSelected(row))
         return false;
-    return mode == ExecuteMode::Timer ? CellInt(*m_list, row, ColSeconds) == 0 : IsSelected(row);
+    return CellInt(*m_list, row, ColStop) != 1;
 }
 
 // The row is read again when its turn comes: the user may have paused, run or

@@ -404,6 +404,15 @@ wstring16 CReportCtrl::GetItemText(int row, int column) const
     return Call<wstring16>(wstring16(), [&] { return ToWide(m_model->Text(row, column)); });
 }
 
+int CReportCtrl::GetItemInt(int row, int column) const
+{
+    return Call<int>(0, [&] {
+        const QString text = m_model->Text(row, column);
+        return WideString::ToInt(std::u16string_view(
+            reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
+    });
+}
+
 BOOL CReportCtrl::SetCellImage(int row, int column, int image)
 {
     return Call<BOOL>(FALSE, [&] { return m_model->SetImage(row, column, image) ? TRUE : FALSE; });

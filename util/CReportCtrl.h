@@ -68,6 +68,8 @@ public:
     BOOL SetCellNumber(int row, int column, int value);
     BOOL SetCellUnsigned(int row, int column, unsigned value);
     wstring16 GetItemText(int row, int column) const;
+    // The cell's text read as an integer (WideString::ToInt), without copying it.
+    int GetItemInt(int row, int column) const;
     BOOL SetCellImage(int row, int column, int image);
     int GetCellImage(int row, int column) const;
     BOOL SetCellColours(int row, int column, COLORREF text, COLORREF back);
