@@ -552,7 +552,26 @@ void CMainFrame::OnNextPane(bool forward)
         target->setFocus(Qt::OtherFocusReason);
 }
 
-void CMainFrame::OnActiveFrameChanged(CChildFrame *) { UpdateMenu(); }
+void CMainFrame::OnActiveFrameChanged(CChildFrame *frame)
+{
+    UpdateMenu();
+    if (m_pTitleSource)
+        disconnect(m_pTitleSource, &CChildFrame::TitleChanged, this, nullptr);
+    m_pTitleSource = frame;
+    if (frame)
+        connect(frame, &CChildFrame::TitleChanged, this, [this] { UpdateFrameTitle(); });
+    UpdateFrameTitle();
+}
+
+// "Tessaly - " and the active tab's document title, as the frame's title style asks.
+void CMainFrame::UpdateFrameTitle()
+{
+    QString title = QStringLiteral("Tessaly");
+    if (CChildFrame *frame = m_pTabs ? m_pTabs->ActiveFrame() : nullptr)
+        if (CVellumDoc *document = frame->GetDocument(); document && !document->GetTitle().empty())
+            title += QStringLiteral(" - ") + QString::fromStdU16String(document->GetTitle());
+    setWindowTitle(title);
+}
 
 void CMainFrame::UpdateLockIndicators(quint32 nativeModifiers)
 {
@@ -618,7 +637,7 @@ void CMainFrame::HideKeepingPagesLive()
     SetWindowVisibleFlag(GetSafeHwnd(), false);
 }
 
-void CMainFrame::ShowFromHidden()
+void CMainFrame::ShowFromHidden(bool minimised)
 {
     if (!m_bHiddenLive)
         return;
@@ -626,6 +645,8 @@ void CMainFrame::ShowFromHidden()
     setVisible(false);
     setAttribute(Qt::WA_DontShowOnScreen, false);
     setGeometry(placement);
+    if (minimised)
+        setWindowState(windowState() | Qt::WindowMinimized);
     setVisible(true);
     m_bHiddenLive = false;
     SetWindowVisibleFlag(GetSafeHwnd(), true);
@@ -693,7 +714,8 @@ LRESULT CMainFrame::OnBossKey(WPARAM id)
     if (IsWindowVisible(GetSafeHwnd()))
         HideKeepingPagesLive();
     else if (m_bHiddenLive)
-        ShowFromHidden();
+        // From the tray it comes back minimised and the icon stays.
+        ShowFromHidden(m_TrayIcon.IsShown());
     else
         show();
     return 0;

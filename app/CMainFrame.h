@@ -10,6 +10,7 @@
 #include "platform/Win32Types.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <map>
@@ -88,7 +89,7 @@ public:
     // Hides the window while its pages keep running timers and animation frames
     // at full rate (an unmapped window stops them), and shows it again.
     void HideKeepingPagesLive();
-    void ShowFromHidden();
+    void ShowFromHidden(bool minimised = false);
     bool IsHiddenKeepingPagesLive() const { return m_bHiddenLive; }
 
     // Switches to look id (any value; see CApplicationLook) and stores it.
@@ -126,6 +127,7 @@ private:
     void OnEdit(UINT id);
     void OnNextPane(bool forward);
     void OnActiveFrameChanged(CChildFrame *frame);
+    void UpdateFrameTitle();
     void DisposeFrame(CChildFrame *frame);
     void RetryClose();
     void UpdateLockIndicators(quint32 nativeModifiers);
@@ -138,6 +140,7 @@ private:
     quint64 m_nLastMouseTime = 0;
     std::unique_ptr<WindowBinding> m_window;
     CDocumentTabs *m_pTabs = nullptr;
+    QPointer<CChildFrame> m_pTitleSource; // the tab whose title the frame's title shows
     QToolBar *m_pToolBar = nullptr;
     QLabel *m_pMessagePane = nullptr;
     QLabel *m_pIndicators[3] = {};

@@ -4,8 +4,10 @@
 
 #include "app/CApplicationLook.h"
 #include "app/CBossKey.h"
+#include "app/CDocumentTabs.h"
 #include "app/CHotKeyCtrl.h"
 #include "app/CSetHotKey.h"
+#include "app/CVellumDoc.h"
 #include "platform/FileSystem.h"
 #include "platform/Window.h"
 #include "platform/qt/DialogForm.h"
@@ -176,8 +178,48 @@ TEST_F(MainFrameTest, MinimisingGoesToTheTrayOnceAndRestoringMaximises)
     m_frame->showMinimized();
     EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(m_frame->GetSafeHwnd()); }, 5000));
     EXPECT_EQ(Adds(), 2);
+
+    // The boss key shows it from the tray still minimised, and the icon stays.
+    SendMessageW(m_frame->GetSafeHwnd(), WM_HOTKEY, CBossKey::kHotKeyId, 0);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(m_frame->GetSafeHwnd()) && m_frame->isMinimized(); }, 5000));
+    Pause(200);
+    EXPECT_TRUE(m_frame->isMinimized());
+    EXPECT_FALSE(m_frame->IsHiddenKeepingPagesLive());
+    EXPECT_TRUE(m_frame->TrayIcon().IsShown());
+    EXPECT_EQ(Adds(), 2);
+    SendMessageW(m_frame->GetSafeHwnd(), WM_HOTKEY, CBossKey::kHotKeyId, 0);
+    EXPECT_FALSE(IsWindowVisible(m_frame->GetSafeHwnd()));
+    Pause(200);
+    EXPECT_FALSE(IsWindowVisible(m_frame->GetSafeHwnd()));
+    EXPECT_TRUE(m_frame->TrayIcon().IsShown());
+
     m_frame->OnShowMainWindow();
     EXPECT_TRUE(WaitFor([&] { return m_frame->isMaximized(); }, 5000));
+    Pause(200);
+    EXPECT_TRUE(IsWindowVisible(m_frame->GetSafeHwnd()));
+    EXPECT_FALSE(m_frame->TrayIcon().IsShown());
+}
+
+TEST_F(MainFrameTest, TitleFollowsTheActiveTabsDocument)
+{
+    EXPECT_EQ(m_frame->windowTitle(), QString::fromUtf16(u"Tessaly"));
+    CChildFrame *first = NewTab();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(m_frame->windowTitle(), QString::fromUtf16(u"Tessaly - Tessaly"));
+    CChildFrame *second = NewTab();
+    ASSERT_NE(second, nullptr);
+    second->GetDocument()->SetTitle(u"每日任务.txt");
+    EXPECT_EQ(m_frame->windowTitle(), QString::fromUtf16(u"Tessaly - 每日任务.txt"));
+    m_frame->Tabs()->SetActiveFrame(first);
+    EXPECT_EQ(m_frame->windowTitle(), QString::fromUtf16(u"Tessaly - Tessaly"));
+    // Only the active tab's document speaks for the frame.
+    second->GetDocument()->SetTitle(u"other.txt");
+    EXPECT_EQ(m_frame->windowTitle(), QString::fromUtf16(u"Tessaly - Tessaly"));
+    m_frame->CloseFrame(first);
+    EXPECT_TRUE(WaitFor([&] { return m_frame->windowTitle() == QString::fromUtf16(u"Tessaly - other.txt"); }, 3000))
+        << m_frame->windowTitle().toStdString();
+    m_frame->CloseFrame(second);
+    EXPECT_TRUE(WaitFor([&] { return m_frame->windowTitle() == QString::fromUtf16(u"Tessaly"); }, 3000));
 }
 
 TEST_F(MainFrameTest, WithoutATrayTheWindowMinimisesNormally)
