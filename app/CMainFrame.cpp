@@ -29,8 +29,11 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QWebEnginePage>
+
+#include <utility>
 
 namespace {
 
@@ -627,10 +630,10 @@ void CMainFrame::HideKeepingPagesLive()
     if (m_bHiddenLive)
         return;
     const QRect placement = normalGeometry();
-    const Qt::WindowStates states = windowState();
     setVisible(false);
+    // The state stays as it is (minimised, from the tray): leaving the minimised
+    // state maps the window on the X server again, empty, whatever Qt shows.
     setAttribute(Qt::WA_DontShowOnScreen, true);
-    setWindowState(states & ~Qt::WindowMinimized);
     setGeometry(placement);
     setVisible(true);
     m_bHiddenLive = true;
@@ -645,8 +648,15 @@ void CMainFrame::ShowFromHidden(bool minimised)
     setVisible(false);
     setAttribute(Qt::WA_DontShowOnScreen, false);
     setGeometry(placement);
-    if (minimised)
-        setWindowState(windowState() | Qt::WindowMinimized);
+    const Qt::WindowStates states = windowState();
+    setWindowState(minimised ? states | Qt::WindowMinimized : states & ~Qt::WindowMinimized);
+    // Qt's X backend still takes a window it saw minimised before it was hidden
+    // for minimised at the first change of its state after it is mapped again.
+    // That report is stale: it must not send the window back to the tray.
+    if (!minimised) {
+        m_bRestoring = true;
+        QTimer::singleShot(kRestoreSettleMs, this, [this] { m_bRestoring = false; });
+    }
     setVisible(true);
     m_bHiddenLive = false;
     SetWindowVisibleFlag(GetSafeHwnd(), true);
@@ -723,7 +733,9 @@ LRESULT CMainFrame::OnBossKey(WPARAM id)
 
 void CMainFrame::OnSize(WPARAM type)
 {
-    if (type != SIZE_MINIMIZED || m_TrayIcon.IsShown() || !GetSafeHwnd() || m_bHiddenLive)
+    // Only the first report after a restore can be the stale one.
+    const bool restoring = std::exchange(m_bRestoring, false);
+    if (type != SIZE_MINIMIZED || m_TrayIcon.IsShown() || !GetSafeHwnd() || m_bHiddenLive || restoring)
         return;
     const std::u16string tip = u"Tessaly - " + std::u16string(CVellumApp::kHomePageUrl);
     // Without a tray the window stays minimised on the task bar: hidden with no

@@ -140,6 +140,8 @@ private:
     quint64 m_nLastMouseTime = 0;
     std::unique_ptr<WindowBinding> m_window;
     CDocumentTabs *m_pTabs = nullptr;
+    bool m_bRestoring = false; // just shown from the tray: a minimised report is stale
+    static constexpr int kRestoreSettleMs = 1000;
     QPointer<CChildFrame> m_pTitleSource; // the tab whose title the frame's title shows
     QToolBar *m_pToolBar = nullptr;
     QLabel *m_pMessagePane = nullptr;

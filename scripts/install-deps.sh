@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-private-dev qt6-webengine-dev qt6-webengine-dev-tools qt6-svg-dev
   libgl-dev libxkbcommon-dev libx11-dev libx11-xcb-dev libxcb1-dev libxcb-keysyms1-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
-  xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk fonts-arphic-uming
+  xvfb xauth xdotool x11-utils icewm imagemagick fonts-noto-cjk fonts-arphic-uming
   qt6-translations-l10n dpkg-dev file lintian desktop-file-utils appstream
 )
 

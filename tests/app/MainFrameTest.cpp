@@ -27,6 +27,7 @@
 #include <QStandardPaths>
 #include <QStyle>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -258,7 +259,7 @@ TEST_F(MainFrameTest, FirstRunMakesTheIniFileWithExactBytes)
 }
 
 // The real key presses, on the X server.
-TEST(MainFrameOnX, RunsInAChildOnTheXServer) { XServerChild::Run(kXChild, QStringLiteral("*OnXServer"), 1, 180000); }
+TEST(MainFrameOnX, RunsInAChildOnTheXServer) { XServerChild::Run(kXChild, QStringLiteral("*OnXServer"), 2, 240000); }
 
 TEST_F(MainFrameTest, BossKeySetInTheDialogHidesAndShowsOnXServer)
 {
@@ -291,6 +292,66 @@ TEST_F(MainFrameTest, BossKeySetInTheDialogHidesAndShowsOnXServer)
     HWND other = CreateWindowEntry(u"Other", nullptr, nullptr);
     EXPECT_TRUE(RegisterHotKey(other, 1, MOD_CONTROL | MOD_ALT, 'F'));
     DestroyWindow(other);
+}
+
+// With a window manager, as a user minimises: the window leaves the screen and
+// the task bar from its normal size too, and comes back with its sizes.
+TEST_F(MainFrameTest, MinimisingFromNormalSizeLeavesTheScreenOnXServer)
+{
+    if (!InXChild())
+        GTEST_SKIP() << "runs in the child";
+    QProcess manager;
+    manager.start(QStringLiteral("icewm"), {});
+    if (!manager.waitForStarted(5000))
+        GTEST_SKIP() << "no icewm";
+    const auto run = [](const QString &program, const QStringList &arguments) {
+        QProcess p;
+        p.start(program, arguments);
+        p.waitForFinished(5000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                .contains(QStringLiteral("window id"));
+        },
+        10000));
+    const HWND hwnd = m_frame->GetSafeHwnd();
+    m_frame->showNormal();
+    m_frame->resize(900, 600);
+    ASSERT_TRUE(WaitFor([&] { return m_frame->windowHandle() && m_frame->windowHandle()->isExposed(); }, 5000));
+    Pause(500);
+    const QSize normal = m_frame->size();
+    const QString id = QString::number(m_frame->winId());
+    const auto mapState = [&] {
+        const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
+        const int at = info.indexOf(QStringLiteral("Map State: "));
+        return at < 0 ? QString() : info.mid(at + 11).section(QLatin1Char('\n'), 0, 0).trimmed();
+    };
+    // The manager takes over windows that were there before it, unmapping them for a moment.
+    Pause(1500);
+    ASSERT_TRUE(WaitFor([&] { return mapState() == QStringLiteral("IsViewable"); }, 5000));
+
+    run(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), id});
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(hwnd); }, 10000));
+    Pause(1000);
+    EXPECT_EQ(mapState(), QStringLiteral("IsUnMapped"));
+    // Withdrawn: no longer a window of the task bar.
+    EXPECT_TRUE(run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("WM_STATE")})
+                    .contains(QStringLiteral("not found")));
+    EXPECT_TRUE(m_frame->TrayIcon().IsShown());
+    Pause(3000);
+
+    Pause(500);
+    m_frame->OnShowMainWindow();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->isMaximized() && IsWindowVisible(hwnd); }, 10000));
+    Pause(1500);
+    EXPECT_EQ(mapState(), QStringLiteral("IsViewable"));
+    m_frame->showNormal();
+    EXPECT_TRUE(WaitFor([&] { return !m_frame->isMaximized() && m_frame->size() == normal; }, 10000))
+        << m_frame->width() << "x" << m_frame->height();
+    manager.terminate();
+    manager.waitForFinished(5000);
 }
 
 } // namespace
