@@ -35,6 +35,46 @@ constexpr NamedKey kNamedKeys[] = {
     {Qt::Key_Delete, VK_DELETE, u"Delete", true},
 };
 
+// Punctuation keys by the character on the key, shifted or not (US layout, as
+// the system's codes are named).
+struct PunctuationKey {
+    int plain;
+    int shifted;
+    WORD virtualKey;
+    char16_t name;
+};
+
+constexpr PunctuationKey kPunctuationKeys[] = {
+    {Qt::Key_Semicolon, Qt::Key_Colon, 0xBA, u';'},
+    {Qt::Key_Equal, Qt::Key_Plus, 0xBB, u'='},
+    {Qt::Key_Comma, Qt::Key_Less, 0xBC, u','},
+    {Qt::Key_Minus, Qt::Key_Underscore, 0xBD, u'-'},
+    {Qt::Key_Period, Qt::Key_Greater, 0xBE, u'.'},
+    {Qt::Key_Slash, Qt::Key_Question, 0xBF, u'/'},
+    {Qt::Key_QuoteLeft, Qt::Key_AsciiTilde, 0xC0, u'`'},
+    {Qt::Key_BracketLeft, Qt::Key_BraceLeft, 0xDB, u'['},
+    {Qt::Key_Backslash, Qt::Key_Bar, 0xDC, u'\\'},
+    {Qt::Key_BracketRight, Qt::Key_BraceRight, 0xDD, u']'},
+    {Qt::Key_Apostrophe, Qt::Key_QuoteDbl, 0xDE, u'\''},
+};
+
+// The keypad's operators.
+struct KeypadKey {
+    int qtKey;
+    WORD virtualKey;
+    char16_t name;
+};
+
+constexpr KeypadKey kKeypadKeys[] = {
+    {Qt::Key_Asterisk, 0x6A, u'*'},
+    {Qt::Key_Plus, 0x6B, u'+'},
+    {Qt::Key_Minus, 0x6D, u'-'},
+    {Qt::Key_Period, 0x6E, u'.'},
+    {Qt::Key_Comma, 0x6E, u'.'}, // the decimal key of layouts with a decimal comma
+    {Qt::Key_Delete, 0x6E, u'.'}, // the same key without Num Lock
+    {Qt::Key_Slash, 0x6F, u'/'},
+};
+
 bool IsModifierKey(int key)
 {
     return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta ||
@@ -85,8 +125,15 @@ WORD CHotKeyCtrl::VirtualKeyOf(int qtKey, bool keypad)
         return static_cast<WORD>(keypad ? VK_NUMPAD0 + (qtKey - Qt::Key_0) : '0' + (qtKey - Qt::Key_0));
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
         return static_cast<WORD>(VK_F1 + (qtKey - Qt::Key_F1));
+    if (keypad)
+        for (const KeypadKey &k : kKeypadKeys)
+            if (k.qtKey == qtKey)
+                return k.virtualKey;
     for (const NamedKey &k : kNamedKeys)
         if (k.qtKey == qtKey)
+            return k.virtualKey;
+    for (const PunctuationKey &k : kPunctuationKeys)
+        if (k.plain == qtKey || k.shifted == qtKey)
             return k.virtualKey;
     return 0;
 }
@@ -123,6 +170,16 @@ QString CHotKeyCtrl::TextOf(WORD virtualKey, WORD flags)
                 text += QString::fromUtf16(k.name);
                 named = true;
                 break;
+            }
+        for (const KeypadKey &k : kKeypadKeys)
+            if (!named && k.virtualKey == virtualKey) {
+                text += QStringLiteral("Num ") + QChar(k.name);
+                named = true;
+            }
+        for (const PunctuationKey &k : kPunctuationKeys)
+            if (!named && k.virtualKey == virtualKey) {
+                text += QChar(k.name);
+                named = true;
             }
         if (!named)
             text += QStringLiteral("0x%1").arg(virtualKey, 2, 16, QLatin1Char('0'));

@@ -178,6 +178,32 @@ TEST_F(BossKey, HotKeyControlAnswersItsMessagesAndTakesKeys)
         EXPECT_EQ(SendMessageW(ctrl.GetSafeHwnd(), CHotKeyCtrl::HKM_GETHOTKEY, 0, 0), p.expected) << p.key;
     }
     EXPECT_EQ(ctrl.text(), QStringLiteral("无"));
+
+    // Punctuation (shifted or not, one key) and the keypad's operators, with their names.
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        LRESULT expected;
+        const char16_t *text;
+    } others[] = {
+        {Qt::Key_Semicolon, Qt::ControlModifier, 0x02BA, u"Ctrl + ;"},
+        {Qt::Key_Colon, Qt::ControlModifier | Qt::ShiftModifier, 0x03BA, u"Ctrl + Shift + ;"},
+        {Qt::Key_Plus, Qt::AltModifier | Qt::KeypadModifier, 0x046B, u"Alt + Num +"},
+        {Qt::Key_Plus, Qt::AltModifier | Qt::ShiftModifier, 0x05BB, u"Shift + Alt + ="},
+        {Qt::Key_Asterisk, Qt::ControlModifier | Qt::KeypadModifier, 0x026A, u"Ctrl + Num *"},
+        {Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier, 0x026D, u"Ctrl + Num -"},
+        {Qt::Key_Slash, Qt::ControlModifier | Qt::KeypadModifier, 0x0A6F, u"Ctrl + Num /"},
+        {Qt::Key_Period, Qt::ControlModifier | Qt::KeypadModifier, 0x026E, u"Ctrl + Num ."},
+        {Qt::Key_BracketLeft, Qt::ControlModifier, 0x02DB, u"Ctrl + ["},
+        {Qt::Key_Backslash, Qt::ControlModifier, 0x02DC, u"Ctrl + \\"},
+        {Qt::Key_QuoteDbl, Qt::ControlModifier | Qt::ShiftModifier, 0x03DE, u"Ctrl + Shift + '"},
+        {Qt::Key_AsciiTilde, Qt::AltModifier | Qt::ShiftModifier, 0x05C0, u"Shift + Alt + `"},
+    };
+    for (const auto &p : others) {
+        QTest::keyClick(&ctrl, p.key, p.mods);
+        EXPECT_EQ(SendMessageW(ctrl.GetSafeHwnd(), CHotKeyCtrl::HKM_GETHOTKEY, 0, 0), p.expected) << p.key;
+        EXPECT_EQ(ctrl.text(), QString::fromUtf16(p.text)) << p.key;
+    }
 }
 
 TEST_F(BossKey, DialogShowsStoresAndRegistersTheCombination)
