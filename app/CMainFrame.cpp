@@ -413,10 +413,35 @@ CVellumView *CMainFrame::ActiveView() const
     return frame ? frame->GetBrowserView() : nullptr;
 }
 
+CChildFrame *CMainFrame::FrameOfFile(const wstring16 &path) const
+{
+    const auto same = [](const QString &a, const QString &b) {
+        const QFileInfo x(a), y(b);
+        const QString cx = x.canonicalFilePath(), cy = y.canonicalFilePath();
+        return !cx.isEmpty() && !cy.isEmpty() ? cx == cy : x.absoluteFilePath() == y.absoluteFilePath();
+    };
+    if (!m_pTabs || path.empty())
+        return nullptr;
+    const QString wanted = QString::fromStdU16String(path);
+    for (CChildFrame *frame : m_pTabs->Frames()) {
+        const CVellumDoc *document = frame->GetDocument();
+        if (document && !document->GetPathName().empty() &&
+            same(QString::fromStdU16String(document->GetPathName()), wanted))
+            return frame;
+    }
+    return nullptr;
+}
+
 CChildFrame *CMainFrame::OnFileNew() { return CreateChildFrame(nullptr, true); }
 
 CChildFrame *CMainFrame::OpenDocumentFile(const wstring16 &path)
 {
+    // A document that is open already is shown, not opened a second time.
+    if (CChildFrame *open = FrameOfFile(path)) {
+        m_pTabs->SetActiveFrame(open);
+        AddRecentFile(path);
+        return open;
+    }
     auto *document = new CVellumDoc(this);
     if (!document->OnOpenDocument(path)) {
         delete document;

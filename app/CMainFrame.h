@@ -84,6 +84,8 @@ public:
     CChildFrame *OnFileNew();
     // Opens the file in a new tab; a message and null when it cannot be read.
     CChildFrame *OpenDocumentFile(const wstring16 &path);
+    // The first tab of the document saved in or opened from path, if any.
+    CChildFrame *FrameOfFile(const wstring16 &path) const;
     void CloseFrame(CChildFrame *frame);
 
     // Hides the window while its pages keep running timers and animation frames

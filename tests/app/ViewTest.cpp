@@ -206,4 +206,13 @@ TEST_F(ViewTest, SaveWritesAnEmptyFileAndOpenMakesATitledTab)
     EXPECT_FALSE(opened->GetBrowserView()->HasPage());
     EXPECT_EQ(QFile(QString::fromStdString(other)).size(), 8);
     EXPECT_EQ(m_frame->RecentFiles().value(0), QString::fromStdString(other));
+
+    // Opening a file that is open already shows its tab, also by another spelling
+    // of its path, and the saved document counts as open too.
+    m_frame->Tabs()->SetActiveFrame(m_frame->Tabs()->Frames()[0]);
+    EXPECT_EQ(
+        m_frame->OpenDocumentFile(QString::fromStdString((dir / "." / "其他.txt").string()).toStdU16String()), opened);
+    EXPECT_EQ(m_frame->MDIGetActive(), opened);
+    EXPECT_EQ(m_frame->OpenDocumentFile(QString::fromStdString(saved).toStdU16String()), m_frame->Tabs()->Frames()[0]);
+    EXPECT_EQ(m_frame->Tabs()->Count(), 2);
 }
