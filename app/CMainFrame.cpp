@@ -14,6 +14,7 @@
 #include "platform/UserInterface.h"
 #include "platform/Window.h"
 #include "platform/qt/WindowBinding.h"
+#include "platform/qt/X11Keyboard.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -245,6 +246,23 @@ void CMainFrame::BuildStatusBar()
         m_pIndicators[i]->setMinimumWidth(m_pIndicators[i]->fontMetrics().horizontalAdvance(names[i]) + 12);
         statusBar()->addPermanentWidget(m_pIndicators[i]);
     }
+    // The lights change in other programs too, where no key event reaches this one.
+    auto *lights = new QTimer(this);
+    lights->setInterval(kLockLightsMs);
+    connect(lights, &QTimer::timeout, this, &CMainFrame::ReadLockLights);
+    if (ReadLockLights())
+        lights->start();
+}
+
+bool CMainFrame::ReadLockLights()
+{
+    const int lights = X11Keyboard::LockLights();
+    if (lights < 0)
+        return false;
+    m_pIndicators[0]->setEnabled(lights & X11Keyboard::CapsLock);
+    m_pIndicators[1]->setEnabled(lights & X11Keyboard::NumLock);
+    m_pIndicators[2]->setEnabled(lights & X11Keyboard::ScrollLock);
+    return true;
 }
 
 void CMainFrame::UpdateMenu()
@@ -644,7 +662,9 @@ bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
         PreTranslateMouse(static_cast<QWidget *>(watched), event);
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->nativeModifiers() != 0 || key->nativeScanCode() != 0)
+        // Where the server's lights can be read they are the truth; the event's
+        // state is from before the key itself.
+        if (!ReadLockLights() && (key->nativeModifiers() != 0 || key->nativeScanCode() != 0))
             UpdateLockIndicators(key->nativeModifiers());
     }
     return QMainWindow::eventFilter(watched, event);

@@ -133,6 +133,8 @@ private:
     void DisposeFrame(CChildFrame *frame);
     void RetryClose();
     void UpdateLockIndicators(quint32 nativeModifiers);
+    // From the X server; false where there is none.
+    bool ReadLockLights();
     void PreTranslateMouse(QWidget *target, QEvent *event);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -144,6 +146,7 @@ private:
     CDocumentTabs *m_pTabs = nullptr;
     bool m_bRestoring = false; // just shown from the tray: a minimised report is stale
     static constexpr int kRestoreSettleMs = 1000;
+    static constexpr int kLockLightsMs = 250;
     QPointer<CChildFrame> m_pTitleSource; // the tab whose title the frame's title shows
     QToolBar *m_pToolBar = nullptr;
     QLabel *m_pMessagePane = nullptr;

@@ -19,12 +19,14 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTest>
 #include <QWindow>
@@ -259,7 +261,7 @@ TEST_F(MainFrameTest, FirstRunMakesTheIniFileWithExactBytes)
 }
 
 // The real key presses, on the X server.
-TEST(MainFrameOnX, RunsInAChildOnTheXServer) { XServerChild::Run(kXChild, QStringLiteral("*OnXServer"), 2, 240000); }
+TEST(MainFrameOnX, RunsInAChildOnTheXServer) { XServerChild::Run(kXChild, QStringLiteral("*OnXServer"), 3, 240000); }
 
 TEST_F(MainFrameTest, BossKeySetInTheDialogHidesAndShowsOnXServer)
 {
@@ -352,6 +354,36 @@ TEST_F(MainFrameTest, MinimisingFromNormalSizeLeavesTheScreenOnXServer)
         << m_frame->width() << "x" << m_frame->height();
     manager.terminate();
     manager.waitForFinished(5000);
+}
+
+// The lights show what the server has, from the start and for keys pressed
+// while another window has the focus.
+TEST_F(MainFrameTest, LockIndicatorsFollowTheKeyboardOnXServer)
+{
+    if (!InXChild())
+        GTEST_SKIP() << "runs in the child";
+    const auto indicator = [&](const QString &name) {
+        for (QLabel *label : m_frame->statusBar()->findChildren<QLabel *>())
+            if (label->text() == name)
+                return label;
+        return static_cast<QLabel *>(nullptr);
+    };
+    // The virtual server's keyboard has no Scroll Lock light to try.
+    const QString names[] = {QStringLiteral("CAP"), QStringLiteral("NUM")};
+    const QString keys[] = {QStringLiteral("Caps_Lock"), QStringLiteral("Num_Lock")};
+    // Focus elsewhere: a window of another program would get the keys.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    for (int i = 0; i < 2; ++i) {
+        QLabel *label = indicator(names[i]);
+        ASSERT_NE(label, nullptr) << i;
+        const bool before = label->isEnabled();
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), keys[i]});
+        EXPECT_TRUE(WaitFor([&] { return label->isEnabled() != before; }, 3000)) << names[i].toStdString();
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), keys[i]});
+        EXPECT_TRUE(WaitFor([&] { return label->isEnabled() == before; }, 3000)) << names[i].toStdString();
+    }
 }
 
 } // namespace
