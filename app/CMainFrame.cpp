@@ -254,6 +254,8 @@ void CMainFrame::BuildStatusBar()
         lights->start();
 }
 
+QString CMainFrame::StatusMessage() const { return m_pMessagePane ? m_pMessagePane->text() : QString(); }
+
 bool CMainFrame::ReadLockLights()
 {
     const int lights = X11Keyboard::LockLights();
@@ -415,9 +417,12 @@ CChildFrame *CMainFrame::CreateChildFrame(CVellumDoc *document, bool activate)
             delete document;
         return nullptr;
     }
+    // Only the tab in front speaks in the status bar.
     if (CVellumView *view = frame->GetBrowserView())
-        connect(view, &CVellumView::StatusText, this,
-            [this](const QString &text) { m_pMessagePane->setText(text.isEmpty() ? QStringLiteral("就绪") : text); });
+        connect(view, &CVellumView::StatusText, this, [this, frame](const QString &text) {
+            if (frame == MDIGetActive())
+                m_pMessagePane->setText(text.isEmpty() ? QStringLiteral("就绪") : text);
+        });
     m_pTabs->AddFrame(frame, activate);
     frame->OnInitialUpdate();
     return frame;
@@ -601,6 +606,7 @@ void CMainFrame::OnNextPane(bool forward)
 void CMainFrame::OnActiveFrameChanged(CChildFrame *frame)
 {
     UpdateMenu();
+    m_pMessagePane->setText(QStringLiteral("就绪"));
     if (m_pTitleSource)
         disconnect(m_pTitleSource, &CChildFrame::TitleChanged, this, nullptr);
     m_pTitleSource = frame;

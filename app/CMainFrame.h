@@ -86,6 +86,8 @@ public:
     CChildFrame *OpenDocumentFile(const wstring16 &path);
     // The first tab of the document saved in or opened from path, if any.
     CChildFrame *FrameOfFile(const wstring16 &path) const;
+    // The status bar's message pane.
+    QString StatusMessage() const;
     void CloseFrame(CChildFrame *frame);
 
     // Hides the window while its pages keep running timers and animation frames

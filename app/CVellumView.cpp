@@ -130,6 +130,12 @@ CVellumView::CVellumView(QWidget *parent, HWND parentWindow) : QWebEngineView(pa
     connect(m_pPage, &QWebEnginePage::renderProcessTerminated, this,
         [this](QWebEnginePage::RenderProcessTerminationStatus, int) { OnRendererEnded(); });
     connect(m_pPage, &QWebEnginePage::linkHovered, this, &CVellumView::StatusText);
+    // The engine does not report the start of every load; Navigate reports its own.
+    connect(m_pPage, &QWebEnginePage::loadStarted, this, [this] { ReportLoading(m_pPage->requestedUrl()); });
+    connect(m_pPage, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        emit StatusText(ok ? QStringLiteral("完成")
+                           : QStringLiteral("无法打开网页 %1").arg(m_pPage->requestedUrl().toDisplayString()));
+    });
     // A hidden widget hides its page, and a hidden page gets about one timer tick
     // a second. Tasks must run at full rate whatever the window's state.
     connect(m_pPage, &QWebEnginePage::visibleChanged, this, [this](bool visible) {
@@ -188,8 +194,15 @@ void CVellumView::NavigateUrl(const wstring16 &url, bool openInNewWindow)
 {
     const QUrl target = QUrl::fromUserInput(QString::fromStdU16String(url));
     CVellumView *view = openInNewWindow ? OpenNewWindow() : this;
-    if (view)
+    if (view) {
+        view->ReportLoading(target);
         view->load(target);
+    }
+}
+
+void CVellumView::ReportLoading(const QUrl &url)
+{
+    emit StatusText(QStringLiteral("正在打开网页 %1...").arg(url.toDisplayString()));
 }
 
 void CVellumView::OnInitialUpdate()

@@ -91,6 +91,7 @@ private:
     void FinishScript(const std::shared_ptr<ScriptCall> &call, bool ok, const wstring16 &result);
     void WatchScripts();
     void OnLoadFinished(bool ok);
+    void ReportLoading(const QUrl &url);
     void OnRendererEnded();
     void RecoverPage();
     CVellumView *OpenNewWindow();

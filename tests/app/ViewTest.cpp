@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QSplitter>
+#include <QStringList>
 #include <QTabBar>
 
 #include <fstream>
@@ -124,9 +125,27 @@ TEST_F(ViewTest, NavigateInNewWindowOpensATabWithThePage)
     EXPECT_TRUE(opened->GetLocationURL().ends_with(u"long.html"));
     EXPECT_TRUE(view->GetLocationURL().ends_with(u"plain.html"));
 
+    // The tab in front reports its loading in the status bar; one behind does not.
+    ASSERT_TRUE(WaitFor([&] { return m_frame->StatusMessage() == QStringLiteral("完成"); }));
     view->NavigateUrl(Page(QStringLiteral("csp.html")).toString().toStdU16String(), false);
     ASSERT_TRUE(WaitFor([&] { return view->GetLocationURL().ends_with(u"csp.html") && view->HasPage(); }));
     EXPECT_EQ(m_frame->Tabs()->Count(), 2);
+    EXPECT_EQ(m_frame->StatusMessage(), QStringLiteral("完成"));
+    m_frame->Tabs()->SetActiveFrame(view->GetParentFrame());
+    EXPECT_EQ(m_frame->StatusMessage(), QStringLiteral("就绪"));
+    // Each text the view reports is what the bar shows then.
+    QStringList seen;
+    const auto connection = QObject::connect(view, &CVellumView::StatusText, m_frame.get(), [&](const QString &text) {
+        if (!text.isEmpty()) {
+            seen << text;
+            EXPECT_EQ(m_frame->StatusMessage(), text);
+        }
+    });
+    view->NavigateUrl(Page(QStringLiteral("plain.html")).toString().toStdU16String(), false);
+    ASSERT_TRUE(WaitFor([&] { return seen.size() >= 2; })) << seen.join(QLatin1Char('|')).toStdString();
+    QObject::disconnect(connection);
+    EXPECT_TRUE(seen.first().startsWith(QStringLiteral("正在打开网页 "))) << seen.first().toStdString();
+    EXPECT_EQ(seen.last(), QStringLiteral("完成"));
 }
 
 TEST_F(ViewTest, OnlyTheFirstViewOpensTheHomePage)
