@@ -500,3 +500,108 @@ TEST_F(Unattended, RunRecordCountsExactlyTheRunsThePageSaw)
     EXPECT_EQ(bytes, CRunRecord::ToCsv(dialog->Shown()));
     EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF", 0), 0u);
 }
+
+namespace {
+
+// The real program, started from a copy in a temporary folder and killed as a power cut would.
+class KilledProgram : public Unattended {
+protected:
+    void SetUp() override
+    {
+        Unattended::SetUp();
+        const char *binaryDir = std::getenv("TESSALY_BINARY_DIR");
+        ASSERT_NE(binaryDir, nullptr);
+        fs::remove(m_dir / "tessaly");
+        fs::copy_file(fs::path(binaryDir) / "tessaly", m_dir / "tessaly");
+    }
+
+    void TearDown() override
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(10000);
+        }
+        Unattended::TearDown();
+    }
+
+    void Run(const QStringList &arguments)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("TESSALY_ANSWER_MESSAGE_BOXES"), QStringLiteral("1"));
+        const QString home = QString::fromStdString((m_dir / "home").string());
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+        m_process.setProcessEnvironment(env);
+        m_process.setWorkingDirectory(QString::fromStdString(m_dir.Path().string()));
+        m_process.start(QString::fromStdString((m_dir / "tessaly").string()), arguments);
+        ASSERT_TRUE(m_process.waitForStarted(10000));
+    }
+
+    QProcess m_process;
+};
+
+} // namespace
+
+TEST_F(KilledProgram, ThreeRunningTabsComeBackAfterSigkill)
+{
+    SessionState crashed = CrashState();
+    for (SessionState::Tab &tab : crashed.tabs) {
+        tab.catalogue = CataloguePath();
+        tab.rows = std::make_shared<std::vector<SessionState::Row>>(std::vector<SessionState::Row> {
+            TaskRow(1, u"inc", u"1"), TaskRow(2, u"inc", u"2"), TaskRow(3, u"inc", u"1", u"1")});
+    }
+    WriteState(crashed);
+    Run({QStringLiteral("--start")});
+    // Every tab's running rows have run a few times; the paused one not at all.
+    std::optional<SessionState> running;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            running = ReadState();
+            if (!running || running->tabs.size() != 3)
+                return false;
+            for (const SessionState::Tab &tab : running->tabs)
+                if (!tab.started || tab.rows->size() != 3 || WideString::ToInt((*tab.rows)[0][9]) < 3 ||
+                    WideString::ToInt((*tab.rows)[1][9]) < 2)
+                    return false;
+            return true;
+        },
+        60000))
+        << m_process.readAllStandardError().toStdString();
+    for (const SessionState::Tab &tab : running->tabs)
+        EXPECT_EQ((*tab.rows)[2][9], u"0");
+    m_process.kill();
+    ASSERT_TRUE(m_process.waitForFinished(10000));
+    const auto killedAt = fs::file_time_type::clock::now();
+    const std::optional<SessionState> atKill = ReadState();
+    ASSERT_TRUE(atKill);
+    EXPECT_FALSE(atKill->cleanExit);
+    // Saved at most about two seconds before the end, while the rows changed every second.
+    EXPECT_LT(killedAt - fs::last_write_time(StateFile()), std::chrono::milliseconds(2500));
+
+    Run({});
+    std::optional<SessionState> back;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            back = ReadState();
+            return back && back->tabs.size() == 3 && !back->tabs[0].started;
+        },
+        60000));
+    for (std::size_t t = 0; t < 3; ++t) {
+        const SessionState::Tab &before = atKill->tabs[t];
+        const SessionState::Tab &after = back->tabs[t];
+        EXPECT_EQ(after.url, before.url);
+        EXPECT_EQ(after.catalogue, before.catalogue);
+        EXPECT_FALSE(after.started);
+        std::vector<SessionState::Row> expected = *before.rows;
+        for (SessionState::Row &row : expected)
+            row[CLeftView::ColLastTick].clear();
+        EXPECT_EQ(*after.rows, expected) << "tab " << t;
+    }
+    EXPECT_EQ(back->activeTab, atKill->activeTab);
+    QTest::qWait(500);
+    EXPECT_EQ(m_process.state(), QProcess::Running);
+    EXPECT_FALSE(m_process.readAllStandardError().contains("MessageBox"));
+}
