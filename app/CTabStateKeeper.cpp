@@ -193,22 +193,27 @@ void CTabStateKeeper::Follow(CChildFrame *frame)
     auto tab = std::make_unique<Tab>();
     tab->frame = frame;
     tab->panel = frame->GetLeftView();
-    Tab *t = tab.get();
     m_tabs.push_back(std::move(tab));
     connect(frame, &QObject::destroyed, this, &CTabStateKeeper::Forget);
-    if (t->panel) {
-        connect(t->panel, &CLeftView::StateChanged, this, &CTabStateKeeper::Changed);
-        QAbstractItemModel *model = t->panel->List().model();
+    // Looked up at each signal: a tab is forgotten when its frame goes.
+    const QPointer<CChildFrame> watched(frame);
+    const auto rowsChanged = [this, watched](bool structure) {
+        if (Tab *t = watched ? Find(watched) : nullptr)
+            RowsChanged(t, structure);
+    };
+    if (CLeftView *panel = frame->GetLeftView()) {
+        connect(panel, &CLeftView::StateChanged, this, &CTabStateKeeper::Changed);
+        QAbstractItemModel *model = panel->List().model();
         connect(model, &QAbstractItemModel::dataChanged, this,
-            [this, t](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+            [rowsChanged](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
                 if (roles.isEmpty() || roles.contains(Qt::DisplayRole))
-                    RowsChanged(t, false);
+                    rowsChanged(false);
             });
         for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-            connect(model, signal, this, [this, t] { RowsChanged(t, true); });
-        connect(model, &QAbstractItemModel::rowsMoved, this, [this, t] { RowsChanged(t, true); });
-        connect(model, &QAbstractItemModel::modelReset, this, [this, t] { RowsChanged(t, true); });
-        connect(model, &QAbstractItemModel::layoutChanged, this, [this, t] { RowsChanged(t, true); });
+            connect(model, signal, this, [rowsChanged] { rowsChanged(true); });
+        connect(model, &QAbstractItemModel::rowsMoved, this, [rowsChanged] { rowsChanged(true); });
+        connect(model, &QAbstractItemModel::modelReset, this, [rowsChanged] { rowsChanged(true); });
+        connect(model, &QAbstractItemModel::layoutChanged, this, [rowsChanged] { rowsChanged(true); });
     }
     if (CVellumView *view = frame->GetBrowserView())
         connect(view, &QWebEngineView::urlChanged, this, &CTabStateKeeper::Changed);
@@ -273,7 +278,7 @@ void CTabStateKeeper::ContinueCollecting(bool sliced)
     while (m_nCollectTab < m_collectOrder.size()) {
         Tab *tab = Find(m_collectOrder[m_nCollectTab]);
         if (tab && !ReadRows(*tab, slice, sliced)) {
-            m_longestSliceNs = std::max(m_longestSliceNs, slice.nsecsElapsed());
+            CountSlice(slice.nsecsElapsed());
             const unsigned generation = m_nGeneration;
             QTimer::singleShot(0, this, [this, generation] {
                 if (m_bCollecting && generation == m_nGeneration)
@@ -285,12 +290,20 @@ void CTabStateKeeper::ContinueCollecting(bool sliced)
     }
     SessionState state = Assemble(false);
     if (sliced)
-        m_longestSliceNs = std::max(m_longestSliceNs, slice.nsecsElapsed());
+        CountSlice(slice.nsecsElapsed());
     m_bCollecting = false;
     m_writer->Hand(std::move(state));
     emit Saved();
     if (m_bDirty && !m_bFinal && !m_timer.isActive())
         m_timer.start();
+}
+
+void CTabStateKeeper::CountSlice(qint64 ns)
+{
+    m_longestSliceNs = std::max(m_longestSliceNs, ns);
+    ++m_nSlices;
+    if (ns > 2 * kSliceNs)
+        ++m_nLongSlices;
 }
 
 bool CTabStateKeeper::ReadRows(Tab &tab, const QElapsedTimer &slice, bool sliced)

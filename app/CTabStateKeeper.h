@@ -53,6 +53,9 @@ public:
 
     // Figures of the saves so far.
     qint64 LongestSliceNs() const { return m_longestSliceNs; }
+    qint64 Slices() const { return m_nSlices; }
+    // Slices that took more than twice their due (the thread was taken from them, or a row was slow).
+    qint64 LongSlices() const { return m_nLongSlices; }
     int Saves() const;
 
 signals:
@@ -72,6 +75,7 @@ private:
     // Reads the rows of the tab at m_nCollectTab until the deadline; true when it has them all.
     bool ReadRows(Tab &tab, const QElapsedTimer &slice, bool sliced);
     SessionState Assemble(bool cleanExit) const;
+    void CountSlice(qint64 ns);
     Tab *Find(const CChildFrame *frame) const;
 
     QPointer<CMainFrame> m_pFrame;
@@ -87,5 +91,7 @@ private:
     int m_nCollectTab = 0;
     unsigned m_nGeneration = 0;
     qint64 m_longestSliceNs = 0;
+    qint64 m_nSlices = 0;
+    qint64 m_nLongSlices = 0;
     std::unique_ptr<Writer> m_writer;
 };
