@@ -420,7 +420,7 @@ CChildFrame *CMainFrame::CreateChildFrame(CVellumDoc *document, bool activate)
     }
     if (CVellumView *view = frame->GetBrowserView())
         connect(view, &CVellumView::StatusText, this,
-            [this](const QString &text) { m_pMessagePane->setText(text.isEmpty() ? QStringLiteral("就绪") : text); });
+            [this](const QString &text) { m_pMessagePane->setText(text.isEmpty() ? m_strIdleStatus : text); });
     m_pTabs->AddFrame(frame, activate);
     frame->OnInitialUpdate();
     return frame;
@@ -756,6 +756,7 @@ void CMainFrame::StartHidden()
 
 void CMainFrame::SetStatusText(const QString &text)
 {
+    m_strIdleStatus = text;
     if (m_pMessagePane)
         m_pMessagePane->setText(text);
 }

@@ -110,6 +110,7 @@ public:
     const KorrinControlsEx::CTrayIcon &TrayIcon() const { return m_TrayIcon; }
     // Starts in the tray, or minimised where the desktop has none.
     void StartHidden();
+    // What the status bar says while no page has something to say ("就绪" at first).
     void SetStatusText(const QString &text);
     QString StatusText() const;
 
@@ -165,4 +166,5 @@ private:
     bool m_bClosing = false;
     bool m_bRetryingClose = false;
     UINT m_nLookId = 0;
+    QString m_strIdleStatus = QStringLiteral("就绪");
 };

@@ -163,6 +163,15 @@ bool CVellumApp::InitInstance(const QStringList &arguments)
         for (CChildFrame *frame : m_pMainWnd->Tabs()->Frames())
             if (CLeftView *panel = frame->GetLeftView(); panel && !panel->IsStarted())
                 panel->OnStartStop();
+    if (restored > 0 && !options.start) {
+        // Said until the user starts a tab.
+        for (CChildFrame *frame : m_pMainWnd->Tabs()->Frames())
+            if (CLeftView *panel = frame->GetLeftView())
+                connect(panel, &CLeftView::StateChanged, m_pMainWnd, [frame = m_pMainWnd, panel] {
+                    if (panel->IsStarted())
+                        frame->SetStatusText(QStringLiteral("就绪"));
+                });
+    }
     if (restored > 0)
         m_pMainWnd->SetStatusText(options.start
                 ? QStringLiteral("已恢复上次的 %1 个标签页，任务已开始").arg(restored)

@@ -239,6 +239,9 @@ TEST_F(Unattended, AfterACrashTheTabsComeBackWithTheirPagesAndRowsNotStarted)
         EXPECT_TRUE(WaitFor([&] { return Frames()[t]->m_wndSplitter->sizes().value(0) == saved.divider; }))
             << Frames()[t]->m_wndSplitter->sizes().value(0);
     }
+    // Still said once the pages have loaded, until a tab is started.
+    EXPECT_EQ(
+        m_app->MainFrame()->StatusText(), QStringLiteral("已恢复上次的 3 个标签页，任务未开始：请在各标签页按“开始”"));
     // The paused row is drawn grey, the others not.
     COLORREF text = 0, back = 0;
     CReportCtrl &list = Frames()[0]->GetLeftView()->List();
@@ -255,6 +258,7 @@ TEST_F(Unattended, AfterACrashTheTabsComeBackWithTheirPagesAndRowsNotStarted)
     // Counted from the restore: a start counts the first step as one second.
     CLeftView *first = Frames()[0]->GetLeftView();
     first->OnStartStop();
+    EXPECT_EQ(m_app->MainFrame()->StatusText(), QStringLiteral("就绪"));
     ASSERT_TRUE(WaitFor([&] { return first->List().GetItemText(0, CLeftView::ColSeconds) == u"39"; }, 10000));
     QTest::qWait(1500);
     const int seconds = WideString::ToInt(first->List().GetItemText(0, CLeftView::ColSeconds));
