@@ -382,7 +382,8 @@ void CTabStateKeeper::Flush()
 
 void CTabStateKeeper::SaveAtExit()
 {
-    if (m_bFinal)
+    // A start-up that failed before it watched the tabs leaves the last state as it was.
+    if (m_bFinal || !m_bWatching)
         return;
     m_timer.stop();
     ++m_nGeneration;

@@ -46,7 +46,7 @@ public:
 
     // Starts following the tabs of the frame; changes from now on are saved.
     void Watch();
-    // The final save of a normal exit; nothing is saved after it.
+    // The final save of a normal exit; nothing is saved after it. Nothing without Watch.
     void SaveAtExit();
     // Saves now and returns when the file is written (tests and benchmarks).
     void Flush();

@@ -609,3 +609,13 @@ TEST_F(KilledProgram, ThreeRunningTabsComeBackAfterSigkill)
     EXPECT_EQ(m_process.state(), QProcess::Running);
     EXPECT_FALSE(m_process.readAllStandardError().contains("MessageBox"));
 }
+
+TEST_F(Unattended, StartUpThatFailsLeavesTheKeptTabsAsTheyWere)
+{
+    WriteState(CrashState(true));
+    const std::string before = ReadAll(StateFile());
+    EXPECT_FALSE(Start({QString::fromStdString((m_dir / "no such document").string())}));
+    m_app.reset();
+    EXPECT_EQ(ReadAll(StateFile()), before);
+    EXPECT_FALSE(fs::exists(m_dir / "Config" / "TabState.dat.prev"));
+}
