@@ -41,11 +41,19 @@ struct CTabStateKeeper::Writer {
     int handed = 0;
     int saves = 0;
     wstring16 path;
-    HANDLE thread = nullptr;
+    // The thread registry owns the handle: the end is told here instead.
+    bool running = false;
+    std::condition_variable ended;
 
     static DWORD Run(LPVOID self)
     {
-        static_cast<Writer *>(self)->Loop();
+        auto *writer = static_cast<Writer *>(self);
+        writer->Loop();
+        // Under the lock: the owner cannot free the writer before this is done.
+        std::lock_guard guard(writer->lock);
+        writer->running = false;
+        writer->ended.notify_all();
+        writer->written.notify_all();
         return 0;
     }
 
@@ -77,7 +85,7 @@ struct CTabStateKeeper::Writer {
     void WaitWritten()
     {
         std::unique_lock guard(lock);
-        written.wait(guard, [this] { return saves >= handed || !thread; });
+        written.wait(guard, [this] { return saves >= handed || !running; });
     }
 };
 
@@ -85,7 +93,11 @@ CTabStateKeeper::CTabStateKeeper(CMainFrame *frame, const wstring16 &path)
     : m_pFrame(frame), m_path(path), m_writer(std::make_unique<Writer>())
 {
     m_writer->path = path;
-    m_writer->thread = KorrinControlsEx::ThreadManager(&Writer::Run, m_writer.get()).threadHandle;
+    m_writer->running = true;
+    if (!KorrinControlsEx::ThreadManager(&Writer::Run, m_writer.get()).threadHandle) {
+        std::lock_guard guard(m_writer->lock);
+        m_writer->running = false;
+    }
     m_timer.setSingleShot(true);
     m_timer.setInterval(kSaveDelayMs);
     connect(&m_timer, &QTimer::timeout, this, &CTabStateKeeper::StartCollecting);
@@ -93,15 +105,10 @@ CTabStateKeeper::CTabStateKeeper(CMainFrame *frame, const wstring16 &path)
 
 CTabStateKeeper::~CTabStateKeeper()
 {
-    {
-        std::lock_guard guard(m_writer->lock);
-        m_writer->stop = true;
-        m_writer->wake.notify_all();
-    }
-    if (m_writer->thread) {
-        WaitForSingleObject(m_writer->thread, INFINITE);
-        CloseHandle(m_writer->thread);
-    }
+    std::unique_lock guard(m_writer->lock);
+    m_writer->stop = true;
+    m_writer->wake.notify_all();
+    m_writer->ended.wait(guard, [this] { return !m_writer->running; });
 }
 
 bool CTabStateKeeper::ReadLast(SessionState *state, bool *damaged, bool *usedPrevious)
@@ -333,7 +340,7 @@ bool CTabStateKeeper::ReadRows(Tab &tab, const QElapsedTimer &slice, bool sliced
             for (int c = 0; c < SessionState::kCells; ++c)
                 row[static_cast<std::size_t>(c)] = list.GetItemText(tab.readRow, c);
             ++tab.readRow;
-            if (sliced && tab.readRow % 8 == 0 && slice.nsecsElapsed() > kSliceNs)
+            if (sliced && slice.nsecsElapsed() > kSliceNs)
                 return false;
         }
     }
