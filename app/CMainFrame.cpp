@@ -6,6 +6,7 @@
 #include "app/CChildFrame.h"
 #include "app/CDocumentTabs.h"
 #include "app/CSetHotKey.h"
+#include "app/CUnattendedSettings.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumDoc.h"
 #include "app/CVellumPage.h"
@@ -138,6 +139,9 @@ void CMainFrame::BuildMenus()
     AddCommand(ID_PREV_PANE, QString(), QKeySequence(Qt::SHIFT | Qt::Key_F6));
     AddCommand(ID_BOSS_KEY_SETTINGS, QStringLiteral("老板键设置"));
     AddCommand(ID_SHOW_WINDOW, QStringLiteral("显示窗口"));
+    AddCommand(ID_RESTORE_ON_START, QStringLiteral("启动时恢复上次的任务"))->setCheckable(true);
+    AddCommand(ID_AUTOSTART, QStringLiteral("开机自动运行"))->setCheckable(true);
+    AddCommand(ID_RUN_RECORD, QStringLiteral("运行记录"));
     // Only the four Office 2007 looks are offered; 210-214 still work as commands.
     auto *looks = new QActionGroup(this);
     looks->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
@@ -207,6 +211,15 @@ void CMainFrame::BuildMenus()
     windowMenu->addAction(m_commands[ID_WINDOW_NEW]);
     auto *basicMenu = new QMenu(QStringLiteral("基础功能"), this);
     basicMenu->addAction(m_commands[ID_BOSS_KEY_SETTINGS]);
+    basicMenu->addSeparator();
+    basicMenu->addAction(m_commands[ID_RESTORE_ON_START]);
+    basicMenu->addAction(m_commands[ID_AUTOSTART]);
+    basicMenu->addAction(m_commands[ID_RUN_RECORD]);
+    // The settings live in files the user may change by other means.
+    connect(basicMenu, &QMenu::aboutToShow, this, [this] {
+        m_commands[ID_RESTORE_ON_START]->setChecked(CUnattendedSettings::RestoreOnStart());
+        m_commands[ID_AUTOSTART]->setChecked(CUnattendedSettings::AutostartOn());
+    });
     m_menus130 = {m_pFileMenu130, basicMenu, editMenu, viewMenu(), windowMenu, helpMenu()};
 }
 
@@ -385,6 +398,17 @@ bool CMainFrame::OnCommand(UINT id)
     case ID_SHOW_WINDOW:
         OnShowMainWindow();
         return true;
+    case ID_RESTORE_ON_START:
+        CUnattendedSettings::SetRestoreOnStart(!CUnattendedSettings::RestoreOnStart());
+        m_commands[id]->setChecked(CUnattendedSettings::RestoreOnStart());
+        return true;
+    case ID_AUTOSTART:
+        CUnattendedSettings::SetAutostart(GetSafeHwnd(), !CUnattendedSettings::AutostartOn());
+        m_commands[id]->setChecked(CUnattendedSettings::AutostartOn());
+        return true;
+    case ID_RUN_RECORD:
+        CUnattendedSettings::ShowRunRecord(this);
+        return true;
     default:
         if (id >= ID_VIEW_APPLOOK_FIRST && id <= ID_VIEW_APPLOOK_LAST) {
             SetApplicationLook(id);
@@ -421,7 +445,7 @@ CChildFrame *CMainFrame::CreateChildFrame(CVellumDoc *document, bool activate)
     if (CVellumView *view = frame->GetBrowserView())
         connect(view, &CVellumView::StatusText, this, [this, frame](const QString &text) {
             if (frame == MDIGetActive())
-                m_pMessagePane->setText(text.isEmpty() ? QStringLiteral("就绪") : text);
+                m_pMessagePane->setText(text.isEmpty() ? m_strIdleStatus : text);
         });
     m_pTabs->AddFrame(frame, activate);
     frame->OnInitialUpdate();
@@ -606,7 +630,7 @@ void CMainFrame::OnNextPane(bool forward)
 void CMainFrame::OnActiveFrameChanged(CChildFrame *frame)
 {
     UpdateMenu();
-    m_pMessagePane->setText(QStringLiteral("就绪"));
+    m_pMessagePane->setText(m_strIdleStatus);
     if (m_pTitleSource)
         disconnect(m_pTitleSource, &CChildFrame::TitleChanged, this, nullptr);
     m_pTitleSource = frame;
@@ -742,6 +766,7 @@ void CMainFrame::closeEvent(QCloseEvent *event)
         return;
     }
     m_bClosing = true;
+    emit TabsClosing();
     UnregisterHotKey(GetSafeHwnd(), CBossKey::kHotKeyId);
     if (m_pTabs)
         for (CChildFrame *frame : m_pTabs->Frames())
@@ -802,6 +827,26 @@ void CMainFrame::OnSize(WPARAM type)
         },
         Qt::QueuedConnection);
 }
+
+void CMainFrame::StartHidden()
+{
+    const std::u16string tip = u"Tessaly - " + std::u16string(CVellumApp::kHomePageUrl);
+    if (!m_TrayIcon.IsShown() && GetSafeHwnd() &&
+        m_TrayIcon.AddIcon(GetSafeHwnd(), WM_TRAY_NOTIFY, tip.c_str(), nullptr, IDR_TRAY)) {
+        HideKeepingPagesLive();
+        return;
+    }
+    showMinimized();
+}
+
+void CMainFrame::SetStatusText(const QString &text)
+{
+    m_strIdleStatus = text;
+    if (m_pMessagePane)
+        m_pMessagePane->setText(text);
+}
+
+QString CMainFrame::StatusText() const { return m_pMessagePane ? m_pMessagePane->text() : QString(); }
 
 void CMainFrame::OnShowMainWindow()
 {

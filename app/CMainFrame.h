@@ -55,6 +55,9 @@ public:
         IDR_TRAY = 317,
         ID_BOSS_KEY_SETTINGS = 32785,
         ID_SHOW_WINDOW = 32786,
+        ID_RESTORE_ON_START = 32790,
+        ID_AUTOSTART = 32791,
+        ID_RUN_RECORD = 32792,
         WM_TRAY_NOTIFY = WM_USER + 1,
         WM_SYSCOMMAND = 0x0112,
         SC_MAXIMIZE = 0xF030,
@@ -110,6 +113,15 @@ public:
     // and fonts, which would replace the frame's own fonts).
     bool OnSettingChange(WPARAM flag);
     const KorrinControlsEx::CTrayIcon &TrayIcon() const { return m_TrayIcon; }
+    // Starts in the tray, or minimised where the desktop has none.
+    void StartHidden();
+    // What the status bar says while no page has something to say ("就绪" at first).
+    void SetStatusText(const QString &text);
+    QString StatusText() const;
+
+signals:
+    // Closing: the tabs are still all there.
+    void TabsClosing();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -166,4 +178,5 @@ private:
     bool m_bClosing = false;
     bool m_bRetryingClose = false;
     UINT m_nLookId = 0;
+    QString m_strIdleStatus = QStringLiteral("就绪");
 };

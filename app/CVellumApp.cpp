@@ -3,17 +3,27 @@
 #include "BuildInfo.h"
 #include "app/CAboutDlg.h"
 #include "app/CAppIcon.h"
+#include "app/CChildFrame.h"
+#include "app/CDocumentTabs.h"
 #include "app/CMainFrame.h"
+#include "app/CTabStateKeeper.h"
+#include "app/CUnattendedSettings.h"
+#include "app/CVellumView.h"
+#include "app/CommandLineOptions.h"
 #include "platform/FileSystem.h"
 #include "platform/Threading.h"
 #include "platform/UserInterface.h"
 #include "platform/WideString.h"
+#include "tasks/CLeftView.h"
+#include "tasks/ReportListFile.h"
 #include "tools/CreateMouseEventCode.h"
+#include "util/CReportCtrl.h"
 #include "util/FileFunctions.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <vector>
 
@@ -34,7 +44,11 @@ CVellumApp::CVellumApp() { g_pApp = this; }
 
 CVellumApp::~CVellumApp()
 {
+    // An exit that did not close the frame first still ends as a normal one.
+    if (m_pKeeper)
+        m_pKeeper->SaveAtExit();
     delete m_pMainWnd;
+    m_pKeeper.reset();
     if (g_pApp == this)
         g_pApp = nullptr;
 }
@@ -93,26 +107,95 @@ bool CVellumApp::InitInstance(const QStringList &arguments)
     }
 
     // The file dialogs start in the program's folder, as they do where the program
-    // is started from its own folder; a file named on the command line is found first.
-    // Options start with "-" and are ignored (Qt has taken its own); the first
-    // other argument names the file.
-    QString named;
-    for (qsizetype i = 1; i < arguments.size() && named.isEmpty(); ++i)
-        if (!arguments.at(i).startsWith(QLatin1Char('-')))
-            named = QFileInfo(arguments.at(i)).absoluteFilePath();
+    // is started from its own folder; files named on the command line are found first.
+    const CommandLineOptions options = CommandLineOptions::Parse(arguments);
+    const auto absolute = [](const QString &path) {
+        return path.isEmpty() ? wstring16() : QFileInfo(path).absoluteFilePath().toStdU16String();
+    };
+    const wstring16 named = absolute(options.file);
+    const wstring16 catalogueFile = absolute(options.catalogue);
+    const wstring16 listFile = absolute(options.list);
     QDir::setCurrent(QString::fromStdU16String(g_strAppDir));
 
-    // The command line names at most a file to open; without one, a new tab.
-    const bool opened = !named.isEmpty() ? m_pMainWnd->OpenDocumentFile(named.toStdU16String()) != nullptr
-                                         : m_pMainWnd->OnFileNew() != nullptr;
+    // The tabs of the last run come back after a crash, when asked for, or always by the setting.
+    std::vector<wstring16> messages;
+    m_pKeeper = std::make_unique<CTabStateKeeper>(m_pMainWnd, CUnattendedSettings::StatePath());
+    SessionState last;
+    bool damaged = false;
+    bool usedPrevious = false;
+    const bool haveLast = m_pKeeper->ReadLast(&last, &damaged, &usedPrevious);
+    if (damaged)
+        messages.push_back((usedPrevious ? u"任务状态文件已损坏，已改用上一次保存的副本："
+                                         : u"任务状态文件已损坏，无法恢复上次的任务：") +
+            m_pKeeper->Path());
+    const bool restore =
+        haveLast && !last.tabs.empty() && (options.restore || !last.cleanExit || CUnattendedSettings::RestoreOnStart());
+    if (restore)
+        for (wstring16 &message : m_pKeeper->Restore(last))
+            messages.push_back(std::move(message));
+    const int restored = m_pMainWnd->Tabs() ? m_pMainWnd->Tabs()->Count() : 0;
+
+    // The command line names at most a file to open; without one (and nothing restored), a new tab.
+    bool opened = restored > 0;
+    if (!named.empty())
+        opened = m_pMainWnd->OpenDocumentFile(named) != nullptr || opened;
+    else if (!opened)
+        opened = m_pMainWnd->OnFileNew() != nullptr;
     if (!opened)
         return false;
-    m_pMainWnd->show();
+
+    CChildFrame *first = m_pMainWnd->Tabs() ? m_pMainWnd->Tabs()->Frames().value(0) : nullptr;
+    CLeftView *firstPanel = first ? first->GetLeftView() : nullptr;
+    if (!options.missingValue.isEmpty())
+        messages.push_back(u"命令行选项缺少文件名：" + options.missingValue.toStdU16String());
+    if (!catalogueFile.empty() && firstPanel) {
+        wstring16 message;
+        if (!firstPanel->UseCatalogue(catalogueFile, &message))
+            messages.push_back(message);
+    }
+    if (!listFile.empty() && firstPanel) {
+        if (!FileExists(listFile))
+            messages.push_back(u"没有找到执行列表文件：" + listFile);
+        else
+            ReportListFile::Load(firstPanel->List(), listFile);
+    }
+    if (options.start && m_pMainWnd->Tabs())
+        for (CChildFrame *frame : m_pMainWnd->Tabs()->Frames())
+            if (CLeftView *panel = frame->GetLeftView(); panel && !panel->IsStarted())
+                panel->OnStartStop();
+    if (restored > 0 && !options.start) {
+        // Said until the user starts a tab.
+        for (CChildFrame *frame : m_pMainWnd->Tabs()->Frames())
+            if (CLeftView *panel = frame->GetLeftView())
+                connect(panel, &CLeftView::StateChanged, m_pMainWnd, [frame = m_pMainWnd, panel] {
+                    if (panel->IsStarted())
+                        frame->SetStatusText(QStringLiteral("就绪"));
+                });
+    }
+    if (restored > 0)
+        m_pMainWnd->SetStatusText(options.start
+                ? QStringLiteral("已恢复上次的 %1 个标签页，任务已开始").arg(restored)
+                : QStringLiteral("已恢复上次的 %1 个标签页，任务未开始：请在各标签页按“开始”").arg(restored));
+
+    if (options.hidden)
+        m_pMainWnd->StartHidden();
+    else
+        m_pMainWnd->show();
+
+    m_pKeeper->Watch();
+    connect(m_pMainWnd, &CMainFrame::TabsClosing, m_pKeeper.get(), &CTabStateKeeper::SaveAtExit);
 
     // The one recorder, hidden until a panel shows it; the main frame owns it.
     if (!g_pMouseRecorder)
         g_pMouseRecorder = new CreateMouseEventCode(m_pMainWnd, m_pMainWnd);
     g_pMouseRecorder->LoadEventList();
+
+    // Told once the program runs, so that the tabs are already at work meanwhile.
+    if (!messages.empty())
+        QTimer::singleShot(0, m_pMainWnd, [owner = m_pMainWnd->GetSafeHwnd(), messages] {
+            for (const wstring16 &message : messages)
+                MessageBoxW(owner, message.c_str(), u"Tessaly", MB_OK | MB_ICONWARNING);
+        });
     return true;
 }
 

@@ -11,7 +11,10 @@
 #include <QObject>
 #include <QStringList>
 
+#include <memory>
+
 class CMainFrame;
+class CTabStateKeeper;
 class CreateMouseEventCode;
 
 // The folder the program keeps its files in, ending in '/': the executable's folder
@@ -46,6 +49,7 @@ public:
     static QIcon AppIcon();
 
     CMainFrame *MainFrame() const { return m_pMainWnd; }
+    CTabStateKeeper *StateKeeper() const { return m_pKeeper.get(); }
 
     // The current look (210 to 218), kept for the frame.
     UINT m_nLookId = 218;
@@ -55,6 +59,7 @@ private:
     bool Fail(const wstring16 &message);
 
     CMainFrame *m_pMainWnd = nullptr;
+    std::unique_ptr<CTabStateKeeper> m_pKeeper;
 };
 
 // The application object of this run (null before one is made).

@@ -14,11 +14,16 @@
 
 namespace {
 
-constexpr char kHelp[] = "用法：tessaly [文件]\n"
+constexpr char kHelp[] = "用法：tessaly [选项] [文件]\n"
                          "按计划在网页中执行脚本和鼠标操作。文件：启动时打开的文档。\n"
                          "\n"
-                         "  -h, --help       显示本帮助并退出\n"
-                         "  -v, --version    显示版本并退出\n"
+                         "  --restore          恢复上次保存的标签页和任务\n"
+                         "  --start            开始所有恢复或载入的标签页的任务\n"
+                         "  --catalogue 文件   在第一个标签页载入配置文件\n"
+                         "  --list 文件        在第一个标签页导入执行列表\n"
+                         "  --hidden           启动时隐藏到通知区域（没有通知区域时最小化）\n"
+                         "  -h, --help         显示本帮助并退出\n"
+                         "  -v, --version      显示版本并退出\n"
                          "\n"
                          "程序文件（Config.xml、Config/、Orvane.ini）保存在程序所在文件夹；\n"
                          "该文件夹不可写时（已安装的程序），保存在 $XDG_DATA_HOME/tessaly/\n"

@@ -10,6 +10,7 @@
 #include "platform/WideString.h"
 #include "platform/Window.h"
 #include "platform/qt/MenuTemplate.h"
+#include "tasks/CRunRecord.h"
 #include "tasks/MouseReplay.h"
 #include "tasks/ReportListFile.h"
 #include "tools/CTempEvenList.h"
@@ -73,6 +74,9 @@ DWORD ParseTick(const wstring16 &text)
 
 int CellInt(const CReportCtrl &list, int row, int column) { return list.GetItemInt(row, column); }
 
+std::atomic<int> g_nPanels {0};
+constexpr COLORREF kPausedTextColour = RGB(150, 150, 150);
+
 } // namespace
 
 // Counts a countdown pass: odd while one runs.
@@ -90,13 +94,15 @@ struct CLeftView::HandOff {
     std::condition_variable answered;
     bool done = false;
     bool result = false;
+    int attempts = 0;
 
-    void Answer(bool value)
+    void Answer(bool value, int tries)
     {
         std::lock_guard lock(mutex);
         if (done)
             return;
         result = value;
+        attempts = tries;
         done = true;
         answered.notify_all();
     }
@@ -120,9 +126,29 @@ CLeftView::CLeftView(QWidget *parent) : CResizableFormView(kFormTemplate, parent
         }
     }
     connect(&Controls(), &DialogForm::command, this, &CLeftView::OnControl);
-    if (m_list)
+    m_strTabName = u"标签页 " + WideString::FromInt(++g_nPanels);
+    if (m_list) {
         connect(m_list, &CReportCtrl::rowRightClicked, this,
             [this](int, const QPoint &globalPos) { ShowContextMenu(globalPos); });
+        connect(m_list->model(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &from, const QModelIndex &to, const QList<int> &roles) {
+                if ((roles.isEmpty() || roles.contains(Qt::DisplayRole)) && from.column() <= ColStop &&
+                    to.column() >= ColStop)
+                    for (int row = from.row(); row <= to.row(); ++row)
+                        ShowPaused(row);
+            });
+    }
+}
+
+void CLeftView::ShowPaused(int row)
+{
+    const COLORREF text = CellInt(*m_list, row, ColStop) == 1 ? kPausedTextColour : DefaultWindowTextColour;
+    COLORREF now = 0;
+    COLORREF back = DefaultWindowColour;
+    if (!m_list->GetCellColours(row, 0, &now, &back) || now == text)
+        return;
+    for (int column = 0; column < m_list->GetColumnCount(); ++column)
+        m_list->SetCellColours(row, column, text, back);
 }
 
 CLeftView::~CLeftView()
@@ -251,6 +277,21 @@ void CLeftView::FillActionCombo()
     m_actionCombo->setCurrentIndex(m_actionCombo->count() > 0 ? 0 : -1);
 }
 
+bool CLeftView::UseCatalogue(const wstring16 &path, wstring16 *message)
+{
+    try {
+        if (!m_catalogue.TryLoadCatalogue(path, message))
+            return false;
+    } catch (...) {
+        if (message)
+            *message = u"配置文件格式不对";
+        return false;
+    }
+    FillSiteCombo();
+    emit StateChanged();
+    return true;
+}
+
 bool CLeftView::ChooseCatalogue()
 {
     wstring16 path;
@@ -266,6 +307,7 @@ bool CLeftView::ChooseCatalogue()
         if (m_list)
             m_list->DeleteRows(KorrinControlsEx::AnyRow);
         FillSiteCombo();
+        emit StateChanged();
         return true;
     } catch (...) {
         MessageBoxW(GetSafeHwnd(), u"配置文件格式不对", kCaption, MB_OK | MB_ICONWARNING);
@@ -478,6 +520,7 @@ void CLeftView::OnStartStop()
         m_bStarted = false;
         Controls().SetDlgItemText(1007, u"开始");
     }
+    emit StateChanged();
 }
 
 // Start always starts: an executor still finishing its last run after Stop is
@@ -698,13 +741,21 @@ void CLeftView::ExecuteRow(int row, ExecuteMode mode)
     if (!announced)
         OnListThread([&] { m_list->SetCellText(row, ColStatus, u"执行..."); });
 
+    const auto began = std::chrono::steady_clock::now();
+    int attempts = 1;
     const bool ok = action->IsMouseAction()
         ? ReplayMouseAction(action->body, action->px1, action->py1, action->px2, action->py2, action->doFlashIndex)
-        : RunScript(action->body, action->languang, action->reTryCount, action->bDoCount);
+        : RunScript(action->body, action->languang, action->reTryCount, action->bDoCount, &attempts);
+    const auto took = std::chrono::steady_clock::now() - began;
 
     OnListThread([&] {
         CReportCtrl &list = *m_list;
         list.SetCellText(row, ColStatus, ok ? u"成功" : u"失败");
+        g_RunRecord.Add(
+            {std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                    .count(),
+                m_strTabName, list.GetItemText(row, ColNumber), action->desc, action->IsMouseAction(), ok,
+                std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), attempts});
         const int used = CellInt(list, row, ColUseLoopCount);
         if (action->loopCount >= used && action->loopCount > 0) {
             if (action->loopDifTime >= 1)
@@ -757,8 +808,10 @@ void CLeftView::WaitForCountDown()
         Sleep(2);
 }
 
-bool CLeftView::RunScript(const wstring16 &script, const wstring16 &language, int retries, int runs)
+bool CLeftView::RunScript(const wstring16 &script, const wstring16 &language, int retries, int runs, int *attempts)
 {
+    if (attempts)
+        *attempts = 0;
     if (m_bClosing)
         return false;
     EnterCriticalSection(&m_handOffLock);
@@ -780,6 +833,8 @@ bool CLeftView::RunScript(const wstring16 &script, const wstring16 &language, in
                 break;
         }
         result = handOff->done && handOff->result;
+        if (attempts)
+            *attempts = handOff->attempts;
     }
     {
         std::lock_guard lock(m_handOffMutex);
@@ -800,14 +855,15 @@ struct CLeftView::ScriptJob {
     int runs = 1;
     int run = 0;
     int attempt = 0;
+    int attempts = 0; // over all runs
     bool result = false;
-    std::function<void(bool)> finished;
+    std::function<void(bool, int)> finished;
 
     void Finish()
     {
         const auto done = std::move(finished);
         if (done)
-            done(result);
+            done(result, attempts);
     }
 };
 
@@ -832,7 +888,7 @@ LRESULT CLeftView::OnTaskNotify(WPARAM wParam)
         job->runs = m_nRuns == 0 ? 1 : m_nRuns;
     }
     if (handOff) {
-        job->finished = [handOff](bool result) { handOff->Answer(result); };
+        job->finished = [handOff](bool result, int attempts) { handOff->Answer(result, attempts); };
         ContinueScript(job);
         return 0; // the run thread hears through the hand-off
     }
@@ -843,7 +899,7 @@ LRESULT CLeftView::OnTaskNotify(WPARAM wParam)
         QEventLoop loop;
     };
     auto outcome = std::make_shared<Outcome>();
-    job->finished = [outcome](bool result) {
+    job->finished = [outcome](bool result, int) {
         outcome->done = true;
         outcome->result = result;
         outcome->loop.quit();
@@ -863,6 +919,7 @@ void CLeftView::ContinueScript(const std::shared_ptr<ScriptJob> &job)
             continue;
         }
         ++job->attempt;
+        ++job->attempts;
         // The page may close this tab while a script runs (the panel goes with it).
         QPointer<CLeftView> self(this);
         const auto answered = [self, job](bool ok, const wstring16 &) {
@@ -930,7 +987,7 @@ void CLeftView::OnDestroy()
     {
         std::lock_guard lock(m_handOffMutex);
         if (m_pHandOff)
-            m_pHandOff->Answer(false);
+            m_pHandOff->Answer(false, 0);
     }
     // A null owner would close every box of the program.
     if (window) {

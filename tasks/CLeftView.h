@@ -88,6 +88,9 @@ public:
 
     // Catalogue operations; a missing or damaged file ends the program.
     void LoadCatalogue(const wstring16 &path);
+    // Loads another catalogue keeping the rows; false with the message when it
+    // cannot be read, and the panel keeps the one it has.
+    bool UseCatalogue(const wstring16 &path, wstring16 *message);
     bool ParseCatalogue();
     void FillSiteCombo();
     void FillActionCombo();
@@ -108,7 +111,8 @@ public:
     void ExecuteRows(ExecuteMode mode);
     void CountDown();
     // Hands a script to the UI thread and waits for its result.
-    bool RunScript(const wstring16 &script, const wstring16 &language, int retries, int runs);
+    // attempts: how many executions the browser was asked for.
+    bool RunScript(const wstring16 &script, const wstring16 &language, int retries, int runs, int *attempts = nullptr);
     bool ReplayMouseAction(const wstring16 &body, int px1, int py1, int px2, int py2, int doFlashIndex);
 
     KorrinControlsEx::CReportCtrl &List() const { return *m_list; }
@@ -122,6 +126,12 @@ public:
     const wstring16 &UrlText() const { return m_strUrl; }
     int Minutes() const { return m_nMinutes; }
     int Seconds() const { return m_nSeconds; }
+    // "标签页 n", n counting the panels of this run: the run record's name for the tab.
+    const wstring16 &TabName() const { return m_strTabName; }
+
+signals:
+    // The catalogue was replaced, or the tasks were started or stopped.
+    void StateChanged();
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -154,6 +164,8 @@ private:
     void ShowRecorder();
     void ShowEditor();
     bool ReadInt(int id, int &value, bool ranged);
+    // Paused rows are drawn grey.
+    void ShowPaused(int row);
     void WaitForCountDown();
     // Run on the list's thread, by a run thread's send.
     int CountDownSlice(int first);
@@ -170,6 +182,7 @@ private:
     int m_nMinutes = 0;
     int m_nSeconds = 10;
     wstring16 m_strUrl;
+    wstring16 m_strTabName;
     CCatalogue m_catalogue;
 
     // Script hand-off: one at a time (the section), answered through the shared

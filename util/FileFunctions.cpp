@@ -66,11 +66,6 @@ void WriteTextFile(const wstring16 &path, const wstring16 &text, bool unicode, b
 
 bool ReplaceTextFile(const wstring16 &path, const wstring16 &text)
 {
-    const std::string target = FileSystem::NativePath(path.c_str());
-    // A read-only file stays as it is, whoever runs the program (root included).
-    struct stat info { };
-    if (target.empty() || (stat(target.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0))
-        return false;
     std::string bytes;
     try {
         bytes.reserve(2 + text.size() * 2);
@@ -82,6 +77,16 @@ bool ReplaceTextFile(const wstring16 &path, const wstring16 &text)
     } catch (const std::bad_alloc &) {
         return false;
     }
+    return ReplaceFileBytes(path, bytes);
+}
+
+bool ReplaceFileBytes(const wstring16 &path, const std::string &bytes, const wstring16 &previous)
+{
+    const std::string target = FileSystem::NativePath(path.c_str());
+    // A read-only file stays as it is, whoever runs the program (root included).
+    struct stat info { };
+    if (target.empty() || (stat(target.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0))
+        return false;
     const std::string temporary = target + ".new~";
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -96,9 +101,25 @@ bool ReplaceTextFile(const wstring16 &path, const wstring16 &text)
         done += static_cast<std::size_t>(n);
     }
     const bool written = done == bytes.size() && fsync(fd) == 0;
-    if (close(fd) != 0 || !written || rename(temporary.c_str(), target.c_str()) != 0) {
+    if (close(fd) != 0 || !written) {
         unlink(temporary.c_str());
         return false;
+    }
+    // Between the two renames only the kept copy is there: a reader takes that.
+    if (!previous.empty()) {
+        const std::string kept = FileSystem::NativePath(previous.c_str());
+        if (!kept.empty() && access(target.c_str(), F_OK) == 0)
+            rename(target.c_str(), kept.c_str());
+    }
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    const std::string::size_type slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    if (const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        fsync(dir);
+        close(dir);
     }
     return true;
 }

@@ -4,6 +4,8 @@
 
 #include "platform/Win32Types.h"
 
+#include <string>
+
 namespace KorrinUtilsFuns {
 
 // Appends every line of the file followed by CR LF to text. A file starting with
@@ -23,6 +25,10 @@ void WriteTextFile(const wstring16 &path, const wstring16 &text, bool unicode, b
 // moment leaves either the old file or the new one. A file that exists but may
 // not be written is left alone. False when the new file did not take its place.
 bool ReplaceTextFile(const wstring16 &path, const wstring16 &text);
+// The same for bytes as they are. previous: the replaced file is kept under that
+// path (renamed, so it stays whole) before the new one takes its place. The
+// folder is flushed too, so the rename itself survives a power cut.
+bool ReplaceFileBytes(const wstring16 &path, const std::string &bytes, const wstring16 &previous = wstring16());
 
 // Writes the resource's bytes unchanged to path (created or truncated).
 bool ExtractResourceToFile(HMODULE module, UINT resourceId, const wstring16 &resourceType, const wstring16 &path);

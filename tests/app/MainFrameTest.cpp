@@ -130,9 +130,17 @@ TEST_F(MainFrameTest, LookMenuMarksTheCurrentLookAndTabMenuHasTheBossKeyCommand)
     ASSERT_NE(NewTab(), nullptr);
     QMenu *basic = TopMenu(QStringLiteral("基础功能"));
     ASSERT_NE(basic, nullptr);
-    ASSERT_EQ(basic->actions().size(), 1);
+    // The boss key, then what leaving the program running needs.
+    ASSERT_EQ(basic->actions().size(), 5);
     EXPECT_EQ(basic->actions()[0]->data().toUInt(), CMainFrame::ID_BOSS_KEY_SETTINGS);
     EXPECT_EQ(basic->actions()[0]->text(), QStringLiteral("老板键设置"));
+    EXPECT_TRUE(basic->actions()[1]->isSeparator());
+    EXPECT_EQ(basic->actions()[2]->text(), QStringLiteral("启动时恢复上次的任务"));
+    EXPECT_TRUE(basic->actions()[2]->isCheckable());
+    EXPECT_EQ(basic->actions()[3]->text(), QStringLiteral("开机自动运行"));
+    EXPECT_TRUE(basic->actions()[3]->isCheckable());
+    EXPECT_EQ(basic->actions()[4]->data().toUInt(), CMainFrame::ID_RUN_RECORD);
+    EXPECT_EQ(basic->actions()[4]->text(), QStringLiteral("运行记录"));
     EXPECT_EQ(m_frame->menuBar()->actions().indexOf(basic->menuAction()), 1);
 }
 
