@@ -50,7 +50,8 @@ int main(int argc, char **argv)
     QtGraphics::ChooseRenderer();
     // Message boxes of the earliest start-up steps already need the Qt backend.
     QtPlatform::Install();
-    // Runs of the program under test answer message boxes on standard error.
+#if TESSALY_TEST_SEAMS
+    // The test build answers message boxes on standard error.
     if (const char *answer = std::getenv("TESSALY_ANSWER_MESSAGE_BOXES"); answer && *answer) {
         SetMessageBoxSeam([](HWND, const wstring16 &text, const wstring16 &caption, UINT) {
             std::fprintf(
@@ -58,6 +59,7 @@ int main(int argc, char **argv)
             return IDOK;
         });
     }
+#endif
     CVellumApp theApp;
     if (!theApp.InitInstance(QApplication::arguments()))
         return 1;

@@ -45,7 +45,7 @@ protected:
         m_appDir = m_temp / "深层" / "程序";
         fs::create_directories(m_appDir);
         m_program = m_appDir / "tessaly";
-        fs::copy_file(fs::path(binaryDir) / "tessaly", m_program);
+        fs::copy_file(fs::path(binaryDir) / "tessaly_under_test", m_program);
     }
 
     void TearDown() override

@@ -518,7 +518,7 @@ protected:
         const char *binaryDir = std::getenv("TESSALY_BINARY_DIR");
         ASSERT_NE(binaryDir, nullptr);
         fs::remove(m_dir / "tessaly");
-        fs::copy_file(fs::path(binaryDir) / "tessaly", m_dir / "tessaly");
+        fs::copy_file(fs::path(binaryDir) / "tessaly_under_test", m_dir / "tessaly");
     }
 
     void TearDown() override

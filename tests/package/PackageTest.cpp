@@ -112,7 +112,6 @@ protected:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("TESSALY_ANSWER_MESSAGE_BOXES"), QStringLiteral("1"));
         env.insert(QStringLiteral("HOME"), Q(home));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), Q(home / "config"));
         env.insert(QStringLiteral("XDG_CACHE_HOME"), Q(home / "cache"));
