@@ -307,12 +307,13 @@ void CVellumView::FinishScript(const std::shared_ptr<ScriptCall> &call, bool ok,
 }
 
 // Fails the scripts of a page that has gone and those that ran out of time (time
-// in page dialogs not counted); a hung page is recovered before its callers hear.
+// in its page's boxes not counted, nor time in which an engine box of any page
+// held every page); a hung page is recovered before its callers hear.
 void CVellumView::WatchScripts()
 {
     std::vector<std::shared_ptr<ScriptCall>> failed;
     bool hung = false;
-    const bool inDialog = m_pPage->IsInDialog();
+    const bool inDialog = m_pPage->IsInDialog() || CVellumPage::IsEngineHeld();
     for (const auto &call : m_scripts) {
         if (call->generation != m_nGeneration) {
             failed.push_back(call);

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include <csignal>
@@ -148,9 +149,10 @@ TEST_F(ExecScriptTest, TimeInPageDialogsDoesNotCount)
     QString dialogText;
     // The person reads the message for longer than the bound, then presses OK.
     QTimer::singleShot(1600, view, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        const auto boxes = view->Page()->Boxes();
+        if (auto *box = boxes.isEmpty() ? nullptr : qobject_cast<QMessageBox *>(boxes.first())) {
             dialogText = box->text();
-            box->accept();
+            box->button(QMessageBox::Ok)->click();
         }
     });
     wstring16 result;
@@ -165,9 +167,10 @@ TEST_F(ExecScriptTest, ConfirmAnswerReachesTheScript)
 {
     CVellumView *view = NewView(QStringLiteral("plain.html"));
     ASSERT_NE(view, nullptr);
-    QTimer::singleShot(200, view, [] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-            box->reject();
+    QTimer::singleShot(200, view, [view] {
+        const auto boxes = view->Page()->Boxes();
+        if (!boxes.isEmpty())
+            boxes.first()->reject();
     });
     EXPECT_EQ(Js(view, QStringLiteral("confirm('sure?') ? 'yes' : 'no'")), QStringLiteral("no"));
 }
