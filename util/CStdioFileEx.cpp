@@ -116,14 +116,11 @@ bool CStdioFileEx::ReadMultiByteLine(wstring16 &line)
     if (bytes.empty())
         return false;
     const UINT codePage = ResolvedCodePage(m_nCodePage);
-    // The line's own length, not a terminator, bounds it: a NUL byte is a character too.
-    const int count = static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX));
     const DWORD flags = codePage == CP_UTF8 ? 0 : MB_PRECOMPOSED;
-    wstring16 text(static_cast<std::size_t>(count) + 1, u'\0');
-    const int n = MultiByteToWideChar(codePage, flags, bytes.data(), count, text.data(), static_cast<int>(text.size()));
-    if (n <= 0)
+    // Room for the "\r\n" a reader puts back: a line of megabytes is not moved for it.
+    wstring16 text;
+    if (!CodePage::ToWide(codePage, flags, bytes.data(), bytes.size(), text, 2))
         Raise(CFileException::generic, EINVAL); // a code page the system cannot convert
-    text.resize(static_cast<std::size_t>(n));
     line = std::move(text);
     return true;
 }
