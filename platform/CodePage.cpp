@@ -258,8 +258,14 @@ bool DecodeUtf8(const unsigned char *s, std::size_t n, std::u16string &out)
     while (i < n) {
         const unsigned char b = s[i];
         if (b < 0x80) {
-            out.push_back(b);
-            ++i;
+            // A run of ASCII in one go: a file of megabytes is mostly that.
+            std::size_t end = i + 1;
+            while (end < n && s[end] < 0x80)
+                ++end;
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            std::copy(s + i, s + end, out.begin() + static_cast<std::ptrdiff_t>(at));
+            i = end;
             continue;
         }
         int need = 0;

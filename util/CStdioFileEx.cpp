@@ -10,7 +10,6 @@ namespace KorrinUtilsFuns {
 
 namespace {
 
-constexpr std::size_t kLineBytes = 4095; // read in pieces of a 4096-byte buffer
 constexpr char16_t kReplacement = 0xFFFD;
 
 UINT ResolvedCodePage(int codePage) { return codePage == -1 ? GetACP() : static_cast<UINT>(codePage); }
@@ -104,16 +103,7 @@ bool CStdioFileEx::ReadMultiByteLine(wstring16 &line)
     // A line of any length comes whole: a cut would change what the file says
     // (a long one-line script would gain line breaks).
     std::string bytes;
-    for (;;) {
-        std::string piece = ReadRawLine(kLineBytes);
-        if (piece.empty())
-            break;
-        const bool ended = piece.back() == '\n' || piece.size() < kLineBytes;
-        bytes += piece;
-        if (ended)
-            break;
-    }
-    if (bytes.empty())
+    if (!ReadWholeRawLine(bytes))
         return false;
     const UINT codePage = ResolvedCodePage(m_nCodePage);
     const DWORD flags = codePage == CP_UTF8 ? 0 : MB_PRECOMPOSED;
