@@ -5,6 +5,7 @@
 #include "tests/app/BrowserTest.h"
 
 #include "app/CDocumentTabs.h"
+#include "app/CVellumApp.h"
 #include "app/CVellumPage.h"
 
 #include <QApplication>
@@ -229,4 +230,33 @@ TEST_F(PageDialogTest, AnEngineBoxFailsNoOtherTab)
     EXPECT_EQ(waiting->value, QStringLiteral("went on"));
     EXPECT_EQ(alerted->value, QStringLiteral("3"));
     EXPECT_EQ(other->RecoveryCount(), 0);
+}
+
+// The built-in home page and a page of the local server ask as any page does,
+// without holding the engine.
+TEST_F(PageDialogTest, HomePageBoxesHoldOnlyTheirTab)
+{
+    CChildFrame *frame = NewTab();
+    ASSERT_NE(frame, nullptr);
+    CVellumView *view = frame->GetBrowserView();
+    ASSERT_TRUE(Load(view, QUrl(QString::fromStdU16String(CVellumApp::kHomePageUrl))));
+    // Should the engine's box come instead, its wait would hold this test's own:
+    // a timer looks and answers.
+    bool engineHeld = false;
+    bool answered = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+        if (QDialog *box = TheBox(view); box && box->isVisible()) {
+            engineHeld = CVellumPage::IsEngineHeld();
+            answered = true;
+            poll.stop();
+            Click(box, QMessageBox::Ok);
+        }
+    });
+    poll.start(50);
+    auto alerted = Start(view, QStringLiteral("alert('hello word.'); 'done'"));
+    ASSERT_TRUE(WaitFor([&] { return answered; }));
+    EXPECT_FALSE(engineHeld);
+    ASSERT_TRUE(WaitFor([&] { return alerted->done; }));
+    EXPECT_EQ(alerted->value, QStringLiteral("done"));
 }
