@@ -126,6 +126,7 @@ CVellumView::CVellumView(QWidget *parent, HWND parentWindow) : QWebEngineView(pa
     m_pScriptWatch->setInterval(20);
     connect(m_pScriptWatch, &QTimer::timeout, this, &CVellumView::WatchScripts);
 
+    connect(m_pPage, &QWebEnginePage::loadStarted, this, &CVellumView::OnLoadStarted);
     connect(m_pPage, &QWebEnginePage::loadFinished, this, &CVellumView::OnLoadFinished);
     connect(m_pPage, &QWebEnginePage::renderProcessTerminated, this,
         [this](QWebEnginePage::RenderProcessTerminationStatus, int) { OnRendererEnded(); });
@@ -338,12 +339,13 @@ void CVellumView::FinishScript(const std::shared_ptr<ScriptCall> &call, bool ok,
 }
 
 // Fails the scripts of a page that has gone and those that ran out of time (time
-// in page dialogs not counted); a hung page is recovered before its callers hear.
+// in its page's boxes not counted, nor time in which an engine box of any page
+// held every page); a hung page is recovered before its callers hear.
 void CVellumView::WatchScripts()
 {
     std::vector<std::shared_ptr<ScriptCall>> failed;
     bool hung = false;
-    const bool inDialog = m_pPage->IsInDialog();
+    const bool inDialog = m_pPage->IsInDialog() || CVellumPage::IsEngineHeld();
     for (const auto &call : m_scripts) {
         if (call->generation != m_nGeneration) {
             failed.push_back(call);
@@ -391,9 +393,23 @@ void CVellumView::DoPendingScroll()
     m_nScrollY.compare_exchange_strong(y, -1);
 }
 
+void CVellumView::OnLoadStarted()
+{
+    // Leaving the crash page (its link, Go): the page gets its tries again.
+    if (m_eCrashPage == CrashPage::Shown) {
+        m_eCrashPage = CrashPage::None;
+        m_recoveryTimes.clear();
+    }
+}
+
 void CVellumView::OnLoadFinished(bool ok)
 {
-    if (!url().isEmpty()) {
+    if (m_eCrashPage == CrashPage::Loading) {
+        m_eCrashPage = CrashPage::Shown;
+        emit PageLoaded(false);
+        return;
+    }
+    if (m_eCrashPage == CrashPage::None && !url().isEmpty()) {
         m_bPageLoaded = true;
         m_pInput->OnPageLoaded();
     }
@@ -413,6 +429,27 @@ void CVellumView::RecoverPage()
     m_pPage->triggerAction(QWebEnginePage::Reload);
 }
 
+// The tab's own page in place of one that keeps crashing. It stands at the
+// lost page's address, so that its link may go back there (a page from a file
+// may only link to files).
+void CVellumView::ShowCrashPage()
+{
+    const QUrl lost = url();
+    const QString address = lost.toString().toHtmlEscaped();
+    const QString html =
+        QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>页面无法显示</title></head>"
+                       "<body style=\"font-family: sans-serif; margin: 3em; line-height: 1.6\">"
+                       "<h2>页面无法显示</h2>"
+                       "<p>显示这个页面的进程在短时间内反复意外结束，为避免反复重启，已停止自动重新载入。</p>"
+                       "<p>页面地址：<span id=\"address\">%1</span></p>"
+                       "<p>在页面重新载入之前，这个标签页中运行的任务都会失败。</p>"
+                       "<p><a id=\"reload\" href=\"%2\">重新载入页面</a>，或在左侧任务面板中按“Go”。</p>"
+                       "</body></html>")
+            .arg(address, QString::fromUtf8(lost.toEncoded()).toHtmlEscaped());
+    m_eCrashPage = CrashPage::Loading;
+    m_pPage->setHtml(html, lost);
+}
+
 void CVellumView::OnRendererEnded()
 {
     ++m_nGeneration;
@@ -420,11 +457,18 @@ void CVellumView::OnRendererEnded()
     m_pInput->OnPageGone();
     const bool requested = m_bKillRequested;
     m_bKillRequested = false;
+    // The crash page's own renderer is not brought back: that could loop too.
+    if (m_eCrashPage != CrashPage::None)
+        return;
     const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
     while (!m_recoveryTimes.empty() && nowMs - m_recoveryTimes.front() > kRecoveryWindowMs)
         m_recoveryTimes.pop_front();
-    if (!requested && static_cast<int>(m_recoveryTimes.size()) >= kMaxRecoveries)
+    if (!requested && static_cast<int>(m_recoveryTimes.size()) >= kMaxRecoveries) {
+        // Left as it is, the view would go on showing whatever it drew last,
+        // even another tab's page.
+        QTimer::singleShot(0, this, [this] { ShowCrashPage(); });
         return;
+    }
     m_recoveryTimes.push_back(nowMs);
     ++m_nRecoveries;
     QTimer::singleShot(0, this, [this] { m_pPage->triggerAction(QWebEnginePage::Reload); });

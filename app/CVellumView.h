@@ -69,6 +69,9 @@ public:
     void SetScriptTimeout(int milliseconds) { m_nScriptTimeoutMs = milliseconds; }
     // Counts renderer recoveries (a hung script, a crash); tests read it.
     int RecoveryCount() const { return m_nRecoveries; }
+    // True while the tab shows its own page saying that its page could not be
+    // brought back; scripts and gestures fail there until a page is loaded.
+    bool ShowsCrashPage() const { return m_eCrashPage != CrashPage::None; }
 
     static constexpr UINT_PTR kTimerId = 1;
     static constexpr UINT kTimerMs = 150;
@@ -92,8 +95,10 @@ private:
     void WatchScripts();
     void OnLoadFinished(bool ok);
     void ReportLoading(const QUrl &url);
+    void OnLoadStarted();
     void OnRendererEnded();
     void RecoverPage();
+    void ShowCrashPage();
     CVellumView *OpenNewWindow();
 
     std::unique_ptr<WindowBinding> m_window;
@@ -106,6 +111,8 @@ private:
     int m_nScriptTimeoutMs = kDefaultScriptTimeoutMs;
     int m_nRecoveries = 0;
     std::deque<qint64> m_recoveryTimes;
+    enum class CrashPage { None, Loading, Shown };
+    CrashPage m_eCrashPage = CrashPage::None;
     // Scripts started and not yet finished, in start order.
     std::vector<std::shared_ptr<ScriptCall>> m_scripts;
     QTimer *m_pScriptWatch = nullptr;

@@ -258,8 +258,14 @@ bool DecodeUtf8(const unsigned char *s, std::size_t n, std::u16string &out)
     while (i < n) {
         const unsigned char b = s[i];
         if (b < 0x80) {
-            out.push_back(b);
-            ++i;
+            // A run of ASCII in one go: a file of megabytes is mostly that.
+            std::size_t end = i + 1;
+            while (end < n && s[end] < 0x80)
+                ++end;
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            std::copy(s + i, s + end, out.begin() + static_cast<std::ptrdiff_t>(at));
+            i = end;
             continue;
         }
         int need = 0;
@@ -516,29 +522,40 @@ UINT GetACP()
     return CP_UTF8;
 }
 
+bool CodePage::ToWide(
+    UINT codePage, DWORD flags, const char *bytes, std::size_t count, std::u16string &out, std::size_t room)
+{
+    codePage = ResolveCodePage(codePage);
+    out.clear();
+    // No code page makes more units than bytes.
+    out.reserve(count + room);
+    bool invalid = false;
+    if (codePage == CP_UTF8) {
+        if (flags & ~MB_ERR_INVALID_CHARS) {
+            SetLastError(ERROR_INVALID_FLAGS);
+            return false;
+        }
+        invalid = !DecodeUtf8(reinterpret_cast<const unsigned char *>(bytes), count, out);
+    } else if (!DecodeIconv(codePage, bytes, count, out, invalid)) {
+        return false;
+    }
+    if (invalid && (flags & MB_ERR_INVALID_CHARS)) {
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return false;
+    }
+    return true;
+}
+
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int count, LPWSTR target, int capacity)
 {
     if (!source || count == 0 || count < -1 || capacity < 0 || (capacity > 0 && !target)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    codePage = ResolveCodePage(codePage);
     const std::size_t length = count == -1 ? std::strlen(source) + 1 : static_cast<std::size_t>(count);
     std::u16string out;
-    bool invalid = false;
-    if (codePage == CP_UTF8) {
-        if (flags & ~MB_ERR_INVALID_CHARS) {
-            SetLastError(ERROR_INVALID_FLAGS);
-            return 0;
-        }
-        invalid = !DecodeUtf8(reinterpret_cast<const unsigned char *>(source), length, out);
-    } else if (!DecodeIconv(codePage, source, length, out, invalid)) {
+    if (!CodePage::ToWide(codePage, flags, source, length, out))
         return 0;
-    }
-    if (invalid && (flags & MB_ERR_INVALID_CHARS)) {
-        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-        return 0;
-    }
     if (capacity == 0)
         return static_cast<int>(out.size());
     if (out.size() > static_cast<std::size_t>(capacity)) {

@@ -5,6 +5,9 @@
 
 #include "platform/Win32Types.h"
 
+#include <cstddef>
+#include <string>
+
 // The current locale's code page: 65001 for UTF-8 locales (and the C locale),
 // 936 for GBK/GB2312/GB18030 ones, else the number iconv knows as CPnnn when the
 // locale names one, else 65001.
@@ -29,6 +32,12 @@ UINT FromLocaleName(const char *locale);
 
 // Tests fix the answer of GetACP; 0 returns to the locale's code page.
 void SetActiveCodePageForTest(UINT codePage);
+
+// As MultiByteToWideChar, into out (replaced) without a second buffer: out is
+// sized once for the text plus `room` more units, so a caller may append that
+// many without moving megabytes of text. False, with the last error, as it fails.
+bool ToWide(
+    UINT codePage, DWORD flags, const char *bytes, std::size_t count, std::u16string &out, std::size_t room = 0);
 
 // Bytes at the end of a piece of text that start a character the piece does not
 // finish (UTF-8 and the double-byte code pages), so a reader cut short can keep them.

@@ -18,6 +18,7 @@
 #include "tools/CreateMouseEventCode.h"
 #include "tools/TempCatalogue.h"
 #include "util/CReportCtrl.h"
+#include "util/DisplayText.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -253,7 +254,7 @@ void CLeftView::FillSiteCombo()
         return;
     m_siteCombo->clear();
     for (XmlNode *site : CCatalogue::Sites(m_catalogue.Root()))
-        m_siteCombo->addItem(QString::fromStdU16String(CatalogueSite::Read(*site).name));
+        m_siteCombo->addItem(QString::fromStdU16String(DisplayText::Shorten(CatalogueSite::Read(*site).name)));
     m_siteCombo->setCurrentIndex(m_siteCombo->count() > 0 ? 0 : -1);
     FillActionCombo();
 }
@@ -273,7 +274,7 @@ void CLeftView::FillActionCombo()
     if (!CCatalogue::SiteEvent(*site))
         return;
     for (XmlNode *action : CCatalogue::EnabledActions(*site))
-        m_actionCombo->addItem(QString::fromStdU16String(CatalogueAction::Read(*action).desc));
+        m_actionCombo->addItem(QString::fromStdU16String(DisplayText::Shorten(CatalogueAction::Read(*action).desc)));
     m_actionCombo->setCurrentIndex(m_actionCombo->count() > 0 ? 0 : -1);
 }
 

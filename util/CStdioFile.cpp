@@ -3,6 +3,7 @@
 #include "platform/WideString.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -134,6 +135,31 @@ std::string CStdioFile::ReadRawLine(std::size_t maxBytes)
             break;
     }
     return line;
+}
+
+bool CStdioFile::ReadWholeRawLine(std::string &bytes)
+{
+    PrepareRead();
+    char *buffer = nullptr;
+    std::size_t capacity = 0;
+    const ssize_t n = getdelim(&buffer, &capacity, '\n', m_pStream);
+    if (n < 0) {
+        const int error = errno;
+        std::free(buffer);
+        if (std::ferror(m_pStream)) {
+            std::clearerr(m_pStream);
+            Raise(CFileException::CauseFromErrno(error), error);
+        }
+        return false;
+    }
+    auto length = static_cast<std::size_t>(n);
+    if (m_bTextMode && length >= 2 && buffer[length - 1] == '\n' && buffer[length - 2] == '\r') {
+        buffer[length - 2] = '\n';
+        --length;
+    }
+    bytes.assign(buffer, length);
+    std::free(buffer);
+    return true;
 }
 
 UINT CStdioFile::Read(void *buffer, UINT count)

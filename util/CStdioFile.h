@@ -42,6 +42,9 @@ public:
     // Narrow line of a text-mode file (CR LF read as LF), up to and including
     // LF, at most maxBytes bytes. Empty at end of file.
     std::string ReadRawLine(std::size_t maxBytes);
+    // The same without a bound, into bytes (replaced): a line of any length at
+    // the speed of the C library's own scan. False at end of file.
+    bool ReadWholeRawLine(std::string &bytes);
     // Reads up to count bytes; returns how many were read (0 at end of file).
     UINT Read(void *buffer, UINT count);
     void Write(const void *buffer, UINT count);

@@ -10,7 +10,6 @@ namespace KorrinUtilsFuns {
 
 namespace {
 
-constexpr std::size_t kLineBytes = 4095; // read in pieces of a 4096-byte buffer
 constexpr char16_t kReplacement = 0xFFFD;
 
 UINT ResolvedCodePage(int codePage) { return codePage == -1 ? GetACP() : static_cast<UINT>(codePage); }
@@ -104,26 +103,14 @@ bool CStdioFileEx::ReadMultiByteLine(wstring16 &line)
     // A line of any length comes whole: a cut would change what the file says
     // (a long one-line script would gain line breaks).
     std::string bytes;
-    for (;;) {
-        std::string piece = ReadRawLine(kLineBytes);
-        if (piece.empty())
-            break;
-        const bool ended = piece.back() == '\n' || piece.size() < kLineBytes;
-        bytes += piece;
-        if (ended)
-            break;
-    }
-    if (bytes.empty())
+    if (!ReadWholeRawLine(bytes))
         return false;
     const UINT codePage = ResolvedCodePage(m_nCodePage);
-    // The line's own length, not a terminator, bounds it: a NUL byte is a character too.
-    const int count = static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX));
     const DWORD flags = codePage == CP_UTF8 ? 0 : MB_PRECOMPOSED;
-    wstring16 text(static_cast<std::size_t>(count) + 1, u'\0');
-    const int n = MultiByteToWideChar(codePage, flags, bytes.data(), count, text.data(), static_cast<int>(text.size()));
-    if (n <= 0)
+    // Room for the "\r\n" a reader puts back: a line of megabytes is not moved for it.
+    wstring16 text;
+    if (!CodePage::ToWide(codePage, flags, bytes.data(), bytes.size(), text, 2))
         Raise(CFileException::generic, EINVAL); // a code page the system cannot convert
-    text.resize(static_cast<std::size_t>(n));
     line = std::move(text);
     return true;
 }

@@ -5,6 +5,8 @@
 #include "platform/WideString.h"
 #include "util/CStdioFileEx.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,7 +29,17 @@ bool ReadTextFile(const wstring16 &path, wstring16 &text, int codePage)
     try {
         wstring16 line;
         while (file.ReadString(line)) {
-            text += line;
+            // A line of megabytes is taken over or copied once into a text of the
+            // size needed, not into one of twice the size, beside the line itself.
+            const std::size_t needed = text.size() + line.size() + 2;
+            if (text.empty() && line.capacity() >= needed) {
+                text = std::move(line);
+            } else if (needed > text.capacity()) {
+                text.reserve(std::max(needed, text.capacity() + text.capacity() / 2));
+                text += line;
+            } else {
+                text += line;
+            }
             text += u"\r\n";
         }
         file.Close();

@@ -1,5 +1,7 @@
 #include "util/ReportModel.h"
 
+#include "util/DisplayText.h"
+
 #include <QColor>
 
 #include <algorithm>
@@ -32,8 +34,15 @@ QVariant ReportModel::data(const QModelIndex &index, int role) const
     const ReportRow &r = m_rows[static_cast<std::size_t>(index.row())];
     const auto column = static_cast<std::size_t>(index.column());
     switch (role) {
-    case Qt::DisplayRole:
-        return column < r.texts.size() ? r.texts[column] : QString();
+    case Qt::DisplayRole: {
+        if (column >= r.texts.size())
+            return QString();
+        const QString &text = r.texts[column];
+        const std::u16string_view units(reinterpret_cast<const char16_t *>(text.utf16()), std::size_t(text.size()));
+        if (!DisplayText::NeedsShortening(units))
+            return text;
+        return QString::fromStdU16String(DisplayText::Shorten(units));
+    }
     case Qt::CheckStateRole:
         if (m_checkBoxes && column == 0)
             return r.stateImage == 2 ? Qt::Checked : Qt::Unchecked;

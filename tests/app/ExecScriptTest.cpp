@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
+#include <QWebEngineScript>
 
 #include <csignal>
 
@@ -143,6 +145,67 @@ TEST_F(ExecScriptTest, RendererThatDiesIsRecovered)
     EXPECT_EQ(Js(view, QStringLiteral("document.title")), QStringLiteral("plain"));
 }
 
+// A renderer that keeps dying is not brought back for ever: the tab then shows a
+// page of its own (not whatever was drawn last), scripts fail there, and its
+// link or Go brings the page back, with its tries renewed.
+TEST_F(ExecScriptTest, RendererThatKeepsDyingLeavesAPageOfItsOwn)
+{
+    CVellumView *other = NewView(QStringLiteral("plain.html"));
+    CVellumView *view = NewView(QStringLiteral("input.html"));
+    ASSERT_TRUE(other && view);
+    // Each new renderer is killed as soon as it is there, well within the bound's 10 s.
+    qint64 lastPid = 0;
+    const auto killRenderer = [&] {
+        ASSERT_TRUE(WaitFor([&] {
+            const qint64 pid = view->page()->renderProcessPid();
+            return pid > 0 && pid != lastPid;
+        }));
+        lastPid = view->page()->renderProcessPid();
+        const int recoveries = view->RecoveryCount();
+        ::kill(static_cast<pid_t>(lastPid), SIGKILL);
+        ASSERT_TRUE(WaitFor([&] { return view->RecoveryCount() > recoveries || view->ShowsCrashPage(); }));
+    };
+    for (int i = 0; i < 4; ++i) {
+        killRenderer();
+        if (HasFatalFailure())
+            return;
+    }
+    ASSERT_TRUE(view->ShowsCrashPage());
+    EXPECT_EQ(view->RecoveryCount(), 3);
+    QString text;
+    ASSERT_TRUE(WaitFor([&] {
+        view->page()->toPlainText([&](const QString &t) { text = t; });
+        Pause(50);
+        return text.contains(QStringLiteral("页面无法显示"));
+    }));
+    EXPECT_TRUE(text.contains(Page(QStringLiteral("input.html")).toString()));
+    EXPECT_EQ(view->url(), Page(QStringLiteral("input.html")));
+    EXPECT_FALSE(view->HasPage());
+    EXPECT_EQ(view->GetContentWindow(), nullptr);
+    wstring16 result;
+    EXPECT_FALSE(view->ExecScript(u"1", u"", result));
+    EXPECT_EQ(Js(other, QStringLiteral("document.title")), QStringLiteral("plain"));
+
+    // The page's own link.
+    view->page()->runJavaScript(
+        QStringLiteral("document.getElementById('reload').click()"), QWebEngineScript::ApplicationWorld);
+    ASSERT_TRUE(WaitFor([&] { return view->HasPage(); }));
+    EXPECT_FALSE(view->ShowsCrashPage());
+    EXPECT_EQ(Js(view, QStringLiteral("location.pathname.split('/').pop()")), QStringLiteral("input.html"));
+
+    // Its tries are renewed: three more deaths are recovered, the fourth is not; then Go.
+    for (int i = 0; i < 4; ++i) {
+        killRenderer();
+        if (HasFatalFailure())
+            return;
+        EXPECT_EQ(view->ShowsCrashPage(), i == 3);
+    }
+    ASSERT_TRUE(WaitFor([&] { return view->ShowsCrashPage() && !view->page()->isLoading(); }));
+    view->NavigateUrl(Page(QStringLiteral("plain.html")).toString().toStdU16String(), false);
+    ASSERT_TRUE(WaitFor([&] { return view->HasPage(); }));
+    EXPECT_EQ(Js(view, QStringLiteral("document.title")), QStringLiteral("plain"));
+}
+
 TEST_F(ExecScriptTest, TimeInPageDialogsDoesNotCount)
 {
     CVellumView *view = NewView(QStringLiteral("plain.html"));
@@ -151,9 +214,10 @@ TEST_F(ExecScriptTest, TimeInPageDialogsDoesNotCount)
     QString dialogText;
     // The person reads the message for longer than the bound, then presses OK.
     QTimer::singleShot(1600, view, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        const auto boxes = view->Page()->Boxes();
+        if (auto *box = boxes.isEmpty() ? nullptr : qobject_cast<QMessageBox *>(boxes.first())) {
             dialogText = box->text();
-            box->accept();
+            box->button(QMessageBox::Ok)->click();
         }
     });
     wstring16 result;
@@ -168,9 +232,10 @@ TEST_F(ExecScriptTest, ConfirmAnswerReachesTheScript)
 {
     CVellumView *view = NewView(QStringLiteral("plain.html"));
     ASSERT_NE(view, nullptr);
-    QTimer::singleShot(200, view, [] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-            box->reject();
+    QTimer::singleShot(200, view, [view] {
+        const auto boxes = view->Page()->Boxes();
+        if (!boxes.isEmpty())
+            boxes.first()->reject();
     });
     EXPECT_EQ(Js(view, QStringLiteral("confirm('sure?') ? 'yes' : 'no'")), QStringLiteral("no"));
 }

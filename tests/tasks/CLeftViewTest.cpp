@@ -8,6 +8,7 @@
 #include "platform/Window.h"
 #include "platform/qt/MenuTemplate.h"
 #include "tests/util/TestBytes.h"
+#include "util/DisplayText.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QSplitter>
 
 #include <filesystem>
+#include <fstream>
 
 using namespace KorrinControlsEx;
 using Panel = CLeftView;
@@ -391,4 +393,31 @@ TEST_F(TaskPanel, HelpTextOpensTheHomePageInANewTab)
     const int tabs = static_cast<int>(m_frame->findChildren<CChildFrame *>().size());
     m_panel->OnCommand(1015);
     EXPECT_TRUE(WaitFor([&] { return static_cast<int>(m_frame->findChildren<CChildFrame *>().size()) == tabs + 1; }));
+}
+
+// A catalogue with huge names and descriptions: the combo boxes and the list
+// show them cut, while the row keeps the whole text.
+TEST_F(TaskPanel, HugeTextsAreShownCutAndKeptWhole)
+{
+    const std::string huge(2u << 20, 'd');
+    const std::string name(3000, 'n');
+    const auto path = m_dir / "hostile.xml";
+    std::ofstream(path, std::ios::binary)
+        << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<game>\n<item name=\"" << name
+        << "\" Id=\"1\" Url=\"about:blank\">\n<event>\n<action id=\"huge\" desc=\"" << huge
+        << "\"><![CDATA[window.n = 1;]]></action>\n</event>\n</item>\n</game>\n";
+    m_panel->LoadCatalogue(WideString::FromUtf8(path.string()));
+    const QString shownName = m_panel->SiteCombo()->itemText(0);
+    const QString shownDesc = m_panel->ActionCombo()->itemText(0);
+    EXPECT_EQ(shownName, QString(DisplayText::kMaxUnits, u'n') + u'\u2026');
+    EXPECT_EQ(shownDesc, QString(DisplayText::kMaxUnits, u'd') + u'\u2026');
+    m_panel->ActionCombo()->showPopup();
+    m_panel->ActionCombo()->hidePopup();
+
+    m_panel->OnAdd();
+    ASSERT_EQ(m_panel->List().GetItemCount(), 1);
+    EXPECT_EQ(Cell(m_panel, 0, Panel::ColDesc), WideString::FromUtf8(huge));
+    EXPECT_EQ(Cell(m_panel, 0, Panel::ColEventId), u"huge");
+    const QString shownCell = m_panel->List().model()->index(0, Panel::ColDesc).data().toString();
+    EXPECT_EQ(shownCell, shownDesc);
 }
