@@ -126,10 +126,15 @@ void CMainFrame::BuildMenus()
     AddCommand(ID_FILE_SAVE_AS, QStringLiteral("另存为(&A)..."));
     AddCommand(ID_FILE_PRINT, QStringLiteral("打印(&P)..."))->setEnabled(false);
     AddCommand(ID_APP_EXIT, QStringLiteral("退出(&X)"));
-    AddCommand(ID_EDIT_UNDO, QStringLiteral("撤消(&U)"), QKeySequence(Qt::CTRL | Qt::Key_Z));
-    AddCommand(ID_EDIT_CUT, QStringLiteral("剪切(&T)"), QKeySequence(Qt::CTRL | Qt::Key_X));
-    AddCommand(ID_EDIT_COPY, QStringLiteral("复制(&C)"), QKeySequence(Qt::CTRL | Qt::Key_C));
-    AddCommand(ID_EDIT_PASTE, QStringLiteral("粘贴(&P)"), QKeySequence(Qt::CTRL | Qt::Key_V));
+    // With the standard alternates of the clipboard and undo keys.
+    AddCommand(ID_EDIT_UNDO, QStringLiteral("撤消(&U)"), QKeySequence(Qt::CTRL | Qt::Key_Z))
+        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    AddCommand(ID_EDIT_CUT, QStringLiteral("剪切(&T)"), QKeySequence(Qt::CTRL | Qt::Key_X))
+        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    AddCommand(ID_EDIT_COPY, QStringLiteral("复制(&C)"), QKeySequence(Qt::CTRL | Qt::Key_C))
+        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    AddCommand(ID_EDIT_PASTE, QStringLiteral("粘贴(&P)"), QKeySequence(Qt::CTRL | Qt::Key_V))
+        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
     AddCommand(ID_VIEW_TOOLBAR, QStringLiteral("工具栏(&T)"))->setCheckable(true);
     AddCommand(ID_VIEW_STATUS_BAR, QStringLiteral("状态栏(&S)"))->setCheckable(true);
     AddCommand(ID_WINDOW_SPLIT, QStringLiteral("拆分(&P)"));
