@@ -6,6 +6,7 @@
 #include "app/CChildFrame.h"
 #include "app/CDocumentTabs.h"
 #include "app/CSetHotKey.h"
+#include "app/CToolBarIcons.h"
 #include "app/CUnattendedSettings.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumDoc.h"
@@ -242,11 +243,11 @@ void CMainFrame::BuildToolBar()
     button(ID_FILE_NEW, s->standardIcon(QStyle::SP_FileIcon));
     button(ID_FILE_SAVE, s->standardIcon(QStyle::SP_DialogSaveButton));
     m_pToolBar->addSeparator();
-    button(ID_EDIT_CUT, QIcon::fromTheme(QStringLiteral("edit-cut")));
-    button(ID_EDIT_COPY, QIcon::fromTheme(QStringLiteral("edit-copy")));
-    button(ID_EDIT_PASTE, QIcon::fromTheme(QStringLiteral("edit-paste")));
+    button(ID_EDIT_CUT, CToolBarIcons::Cut());
+    button(ID_EDIT_COPY, CToolBarIcons::Copy());
+    button(ID_EDIT_PASTE, CToolBarIcons::Paste());
     m_pToolBar->addSeparator();
-    button(ID_FILE_PRINT, QIcon::fromTheme(QStringLiteral("document-print")));
+    button(ID_FILE_PRINT, CToolBarIcons::Print());
     button(ID_APP_ABOUT, s->standardIcon(QStyle::SP_MessageBoxQuestion));
     connect(m_pToolBar, &QToolBar::visibilityChanged, this,
         [this](bool visible) { m_commands[ID_VIEW_TOOLBAR]->setChecked(visible); });

@@ -29,6 +29,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTest>
+#include <QToolBar>
 #include <QWindow>
 #include <gtest/gtest.h>
 
@@ -209,6 +210,21 @@ TEST_F(MainFrameTest, MinimisingGoesToTheTrayOnceAndRestoringMaximises)
     Pause(200);
     EXPECT_TRUE(IsWindowVisible(m_frame->GetSafeHwnd()));
     EXPECT_FALSE(m_frame->TrayIcon().IsShown());
+}
+
+TEST_F(MainFrameTest, ToolbarButtonsShowPictures)
+{
+    auto *bar = m_frame->findChild<QToolBar *>(QStringLiteral("StandardToolBar"));
+    ASSERT_NE(bar, nullptr);
+    int buttons = 0;
+    for (QAction *action : bar->actions()) {
+        if (action->isSeparator())
+            continue;
+        ++buttons;
+        EXPECT_FALSE(action->icon().isNull()) << action->text().toStdString();
+        EXPECT_FALSE(action->icon().pixmap(16, 16).toImage().isNull()) << action->text().toStdString();
+    }
+    EXPECT_EQ(buttons, 7);
 }
 
 TEST_F(MainFrameTest, TitleFollowsTheActiveTabsDocument)
