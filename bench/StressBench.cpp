@@ -141,20 +141,25 @@ int main(int argc, char **argv)
     std::map<std::pair<int, int>, double> dueAt;
     std::vector<CLeftView *> panels;
     std::vector<CVellumView *> views;
+    // The counters write to locals that go before the frame does.
+    std::vector<QMetaObject::Connection> counters;
     for (int t = 0; t < Tabs; ++t) {
         CChildFrame *tab = frame.CreateChildFrame(nullptr, t == 0);
         CLeftView *panel = tab->GetLeftView();
         CVellumView *view = tab->GetBrowserView();
+        // The flag lives for this pass only: later loads (reloads, recoveries)
+        // must not write to its stack slot, which the timers below reuse.
         bool loaded = false;
-        QObject::connect(view, &CVellumView::PageLoaded, tab, [&](bool) { loaded = true; });
+        const auto waiting = QObject::connect(view, &CVellumView::PageLoaded, tab, [&loaded](bool) { loaded = true; });
         view->load(t == 2 ? QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port))
                           : QUrl::fromLocalFile(dir.filePath(QStringLiteral("page.html"))));
         WaitFor([&] { return loaded && view->HasPage(); }, 20000);
+        QObject::disconnect(waiting);
         panels.push_back(panel);
         views.push_back(view);
 
         QAbstractItemModel *model = panel->List().model();
-        QObject::connect(model, &QAbstractItemModel::dataChanged, panel,
+        counters.push_back(QObject::connect(model, &QAbstractItemModel::dataChanged, panel,
             [&, t, model](const QModelIndex &from, const QModelIndex &to) {
                 for (int row = from.row(); row <= to.row(); ++row) {
                     const auto key = std::make_pair(t, row);
@@ -172,7 +177,7 @@ int main(int argc, char **argv)
                         }
                     }
                 }
-            });
+            }));
 
         auto &list = panel->List();
         const int count = Rows / Tabs + (t < Rows % Tabs ? 1 : 0);
@@ -245,6 +250,8 @@ int main(int argc, char **argv)
         timer->stop();
     for (CLeftView *panel : panels)
         panel->OnStartStop();
+    for (const auto &connection : counters)
+        QObject::disconnect(connection);
     const long memoryEnd = ResidentKb();
 
     int recoveries = 0;

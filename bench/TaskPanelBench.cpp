@@ -147,10 +147,13 @@ int main(int argc, char **argv)
     for (int t = 0; t < tabCount; ++t) {
         CChildFrame *tab = frame.CreateChildFrame(nullptr, t == 0);
         CLeftView *panel = tab->GetLeftView();
+        // The flag lives for this pass only: a later load must not write to it.
         bool loaded = false;
-        QObject::connect(tab->GetBrowserView(), &CVellumView::PageLoaded, tab, [&](bool) { loaded = true; });
+        const auto waiting =
+            QObject::connect(tab->GetBrowserView(), &CVellumView::PageLoaded, tab, [&loaded](bool) { loaded = true; });
         tab->GetBrowserView()->load(QUrl::fromLocalFile(dir.filePath(QStringLiteral("page.html"))));
         WaitFor([&] { return loaded && tab->GetBrowserView()->HasPage(); }, 20000);
+        QObject::disconnect(waiting);
         panels.push_back(panel);
 
         QAbstractItemModel *model = panel->List().model();
