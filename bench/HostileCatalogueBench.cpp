@@ -8,6 +8,7 @@
 #include "app/CMainFrame.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumView.h"
+#include "bench/BenchApplication.h"
 #include "bench/EventLoopWait.h"
 #include "catalogue/CCatalogue.h"
 #include "catalogue/xml/XmlNode.h"
@@ -56,12 +57,9 @@ int main(int argc, char **argv)
     // Large blocks come from and go back to the system at once, so that each
     // step's peak is its own and not hidden in memory an earlier step freed.
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareBenchProcess();
     QApplication app(argc, argv);
-    QtGraphics::ChooseRenderer();
-    QtPlatform::Install();
-    SetMessageBoxSeam([](HWND, const wstring16 &, const wstring16 &, UINT) { return IDOK; });
+    InstallBenchPlatform();
     const char *mbText = std::getenv("TESSALY_BENCH_MB");
     const long mb = mbText ? std::max(1L, std::atol(mbText)) : 50;
 

@@ -13,6 +13,7 @@
 #include "app/CVellumApp.h"
 #include "app/CVellumPage.h"
 #include "app/CVellumView.h"
+#include "bench/BenchApplication.h"
 #include "bench/EventLoopWait.h"
 #include "platform/UserInterface.h"
 #include "platform/WideString.h"
@@ -68,16 +69,6 @@ const char kSelfNavigating[] = R"(<!DOCTYPE html><html><head><meta charset="utf-
 <body style="height:3000px"><script>setTimeout(function () { location.reload(); }, 5000);</script></body></html>
 )";
 
-long ResidentKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-    return 0;
-}
-
 void Write(const QString &path, const char *text) { std::ofstream(path.toStdString(), std::ios::binary) << text; }
 
 // Serves the self-navigating page to every request; can be stopped and started.
@@ -107,12 +98,9 @@ protected:
 
 int main(int argc, char **argv)
 {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareBenchProcess();
     QApplication app(argc, argv);
-    QtGraphics::ChooseRenderer();
-    QtPlatform::Install();
-    SetMessageBoxSeam([](HWND, const wstring16 &, const wstring16 &, UINT) { return IDOK; });
+    InstallBenchPlatform();
     const char *minutesText = std::getenv("TESSALY_BENCH_MINUTES");
     const double minutes = minutesText ? std::max(0.25, std::atof(minutesText)) : 1.0;
     if (const char *rows = std::getenv("TESSALY_STRESS_ROWS"))

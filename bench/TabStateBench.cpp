@@ -11,6 +11,7 @@
 #include "app/CTabStateKeeper.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumView.h"
+#include "bench/BenchApplication.h"
 #include "bench/EventLoopWait.h"
 #include "platform/UserInterface.h"
 #include "platform/WideString.h"
@@ -77,12 +78,9 @@ qint64 LongestStall(int seconds)
 
 int main(int argc, char **argv)
 {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareBenchProcess();
     QApplication app(argc, argv);
-    QtGraphics::ChooseRenderer();
-    QtPlatform::Install();
-    SetMessageBoxSeam([](HWND, const wstring16 &, const wstring16 &, UINT) { return IDOK; });
+    InstallBenchPlatform();
     const int seconds = EnvInt("TESSALY_BENCH_SECONDS", 30, 5);
     const int rowCount = EnvInt("TESSALY_BENCH_ROWS", 1000, 1);
     const int tabCount = EnvInt("TESSALY_BENCH_TABS", 3, 1);

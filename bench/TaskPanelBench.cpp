@@ -13,6 +13,7 @@
 #include "app/CMainFrame.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumView.h"
+#include "bench/BenchApplication.h"
 #include "bench/EventLoopWait.h"
 #include "platform/UserInterface.h"
 #include "platform/WideString.h"
@@ -70,16 +71,6 @@ double Percentile(std::vector<double> v, double p)
     return v[std::min(i, v.size() - 1)];
 }
 
-long ResidentKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-    return 0;
-}
-
 int EnvInt(const char *name, int fallback, int least)
 {
     const char *text = std::getenv(name);
@@ -113,12 +104,9 @@ void Write(const QString &path, const char *text) { std::ofstream(path.toStdStri
 
 int main(int argc, char **argv)
 {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareBenchProcess();
     QApplication app(argc, argv);
-    QtGraphics::ChooseRenderer();
-    QtPlatform::Install();
-    SetMessageBoxSeam([](HWND, const wstring16 &, const wstring16 &, UINT) { return IDOK; });
+    InstallBenchPlatform();
     const int seconds = EnvInt("TESSALY_BENCH_SECONDS", 120, 5);
     const int rowCount = EnvInt("TESSALY_BENCH_ROWS", 1000, 1);
     const int tabCount = EnvInt("TESSALY_BENCH_TABS", 3, 1);
