@@ -6,6 +6,7 @@
 #include "app/CChildFrame.h"
 #include "app/CDocumentTabs.h"
 #include "app/CSetHotKey.h"
+#include "app/CSplitTracker.h"
 #include "app/CToolBarIcons.h"
 #include "app/CUnattendedSettings.h"
 #include "app/CVellumApp.h"
@@ -378,10 +379,9 @@ bool CMainFrame::OnCommand(UINT id)
         statusBar()->setVisible(m_commands[id]->isChecked());
         return true;
     case ID_WINDOW_SPLIT:
-        // The divider goes back to where a new tab has it.
+        // The user places the divider with the keys or the mouse.
         if (CChildFrame *frame = MDIGetActive(); frame && frame->m_wndSplitter)
-            frame->m_wndSplitter->setSizes(
-                {CChildFrame::kInitialPaneSize, frame->m_wndSplitter->width() - CChildFrame::kInitialPaneSize});
+            CSplitTracker::Start(frame->m_wndSplitter);
         return true;
     case ID_WINDOW_NEW:
         if (CChildFrame *frame = MDIGetActive())

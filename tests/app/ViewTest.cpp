@@ -2,6 +2,8 @@
 
 #include "tests/app/BrowserTest.h"
 
+#include "app/CSplitTracker.h"
+
 #include "app/CDocumentTabs.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumDoc.h"
@@ -14,6 +16,7 @@
 #include <QSplitter>
 #include <QStringList>
 #include <QTabBar>
+#include <QTest>
 
 #include <fstream>
 
@@ -234,4 +237,41 @@ TEST_F(ViewTest, SaveWritesAnEmptyFileAndOpenMakesATitledTab)
     EXPECT_EQ(m_frame->MDIGetActive(), opened);
     EXPECT_EQ(m_frame->OpenDocumentFile(QString::fromStdString(saved).toStdU16String()), m_frame->Tabs()->Frames()[0]);
     EXPECT_EQ(m_frame->Tabs()->Count(), 2);
+}
+
+// The split command lets the user place the divider: arrow keys (Ctrl for one
+// pixel), Enter keeps it, Esc puts it back, a click places it at the pointer.
+TEST_F(ViewTest, SplitCommandMovesTheDividerByKeysAndMouse)
+{
+    CChildFrame *tab = NewTab();
+    ASSERT_NE(tab, nullptr);
+    QSplitter *splitter = tab->m_wndSplitter;
+    ASSERT_TRUE(WaitFor([&] { return splitter->width() > 600; }));
+    const int before = splitter->sizes().value(0);
+
+    EXPECT_TRUE(m_frame->OnCommand(CMainFrame::ID_WINDOW_SPLIT));
+    EXPECT_TRUE(CSplitTracker::IsTracking());
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(splitter, Qt::Key_Right);
+    EXPECT_EQ(splitter->sizes().value(0), before + 3 * CSplitTracker::kStep);
+    QTest::keyClick(splitter, Qt::Key_Left, Qt::ControlModifier);
+    QTest::keyClick(splitter, Qt::Key_Return);
+    EXPECT_FALSE(CSplitTracker::IsTracking());
+    const int kept = before + 3 * CSplitTracker::kStep - 1;
+    EXPECT_EQ(splitter->sizes().value(0), kept);
+
+    m_frame->OnCommand(CMainFrame::ID_WINDOW_SPLIT);
+    QTest::keyClick(splitter, Qt::Key_Right);
+    QTest::keyClick(splitter, Qt::Key_Right);
+    QTest::keyClick(splitter, Qt::Key_Escape);
+    EXPECT_FALSE(CSplitTracker::IsTracking());
+    EXPECT_EQ(splitter->sizes().value(0), kept);
+
+    m_frame->OnCommand(CMainFrame::ID_WINDOW_SPLIT);
+    QTest::mouseClick(splitter, Qt::LeftButton, {}, QPoint(400, 20));
+    EXPECT_FALSE(CSplitTracker::IsTracking());
+    EXPECT_EQ(splitter->sizes().value(0), 400);
+    // Keys go where they went before.
+    Pause(100);
+    EXPECT_FALSE(CSplitTracker::IsTracking());
 }
