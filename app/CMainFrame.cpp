@@ -13,6 +13,7 @@
 #include "app/CVellumDoc.h"
 #include "app/CVellumPage.h"
 #include "app/CVellumView.h"
+#include "app/CWindowsDialog.h"
 
 #include "platform/UserInterface.h"
 #include "platform/Window.h"
@@ -141,6 +142,7 @@ void CMainFrame::BuildMenus()
     AddCommand(ID_VIEW_STATUS_BAR, QStringLiteral("状态栏(&S)"))->setCheckable(true);
     AddCommand(ID_WINDOW_SPLIT, QStringLiteral("拆分(&P)"));
     AddCommand(ID_WINDOW_NEW, QStringLiteral("新建窗口(&N)"));
+    AddCommand(ID_WINDOW_MANAGER, QStringLiteral("窗口(&W)..."));
     AddCommand(ID_APP_ABOUT, QStringLiteral("关于 Tessaly(&A)..."));
     AddCommand(ID_NEXT_PANE, QString(), QKeySequence(Qt::Key_F6));
     AddCommand(ID_PREV_PANE, QString(), QKeySequence(Qt::SHIFT | Qt::Key_F6));
@@ -216,6 +218,8 @@ void CMainFrame::BuildMenus()
     editMenu->addAction(m_commands[ID_EDIT_PASTE]);
     auto *windowMenu = new QMenu(QStringLiteral("窗口(&W)"), this);
     windowMenu->addAction(m_commands[ID_WINDOW_NEW]);
+    windowMenu->addSeparator();
+    windowMenu->addAction(m_commands[ID_WINDOW_MANAGER]);
     auto *basicMenu = new QMenu(QStringLiteral("基础功能"), this);
     basicMenu->addAction(m_commands[ID_BOSS_KEY_SETTINGS]);
     basicMenu->addSeparator();
@@ -291,7 +295,7 @@ void CMainFrame::UpdateMenu()
 {
     const UINT id = m_pTabs && m_pTabs->Count() > 0 ? IDR_VellumTYPE : IDR_MAINFRAME;
     for (UINT command : {ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY,
-             ID_EDIT_PASTE, ID_WINDOW_NEW, ID_WINDOW_SPLIT})
+             ID_EDIT_PASTE, ID_WINDOW_NEW, ID_WINDOW_SPLIT, ID_WINDOW_MANAGER})
         m_commands[command]->setEnabled(id == IDR_VellumTYPE);
     if (id == m_nMenuId)
         return;
@@ -383,6 +387,11 @@ bool CMainFrame::OnCommand(UINT id)
         if (CChildFrame *frame = MDIGetActive(); frame && frame->m_wndSplitter)
             CSplitTracker::Start(frame->m_wndSplitter);
         return true;
+    case ID_WINDOW_MANAGER: {
+        CWindowsDialog dialog(this);
+        dialog.exec();
+        return true;
+    }
     case ID_WINDOW_NEW:
         if (CChildFrame *frame = MDIGetActive())
             CreateChildFrame(frame->GetDocument(), true);

@@ -40,6 +40,7 @@ public:
         ID_EDIT_CUT = 57635,
         ID_EDIT_PASTE = 57637,
         ID_EDIT_UNDO = 57643,
+        ID_WINDOW_MANAGER = 131,
         ID_WINDOW_NEW = 57648,
         ID_WINDOW_SPLIT = 57653,
         ID_APP_ABOUT = 57664,
@@ -87,6 +88,8 @@ public:
     CChildFrame *OnFileNew();
     // Opens the file in a new tab; a message and null when it cannot be read.
     CChildFrame *OpenDocumentFile(const wstring16 &path);
+    // Saves the active tab's document, asking for a name when it has none or when asked to.
+    bool OnFileSave(bool askForName);
     // The first tab of the document saved in or opened from path, if any.
     CChildFrame *FrameOfFile(const wstring16 &path) const;
     // The status bar's message pane.
@@ -138,7 +141,6 @@ private:
     void AddRecentFile(const wstring16 &path);
     void SaveRecentFiles() const;
     void OnFileOpen();
-    bool OnFileSave(bool askForName);
     void OnFileClose();
     void OnEdit(UINT id);
     void OnNextPane(bool forward);

@@ -3,6 +3,7 @@
 #include "tests/app/BrowserTest.h"
 
 #include "app/CSplitTracker.h"
+#include "app/CWindowsDialog.h"
 
 #include "app/CDocumentTabs.h"
 #include "app/CVellumApp.h"
@@ -13,11 +14,13 @@
 #include "tests/common/TempDir.h"
 
 #include <QFile>
+#include <QListWidget>
 #include <QSplitter>
 #include <QStringList>
 #include <QTabBar>
 #include <QTest>
 
+#include <filesystem>
 #include <fstream>
 
 class ViewTest : public BrowserTest {
@@ -274,4 +277,50 @@ TEST_F(ViewTest, SplitCommandMovesTheDividerByKeysAndMouse)
     // Keys go where they went before.
     Pause(100);
     EXPECT_FALSE(CSplitTracker::IsTracking());
+}
+
+TEST_F(ViewTest, WindowsDialogActivatesSavesAndClosesTabs)
+{
+    TempDir dir;
+    std::vector<CChildFrame *> tabs;
+    for (int i = 0; i < 3; ++i)
+        tabs.push_back(m_frame->OnFileNew());
+    tabs[1]->GetDocument()->SetTitle(u"第二个");
+    CWindowsDialog dialog(m_frame.get());
+    QListWidget *list = dialog.List();
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("第二个"));
+    EXPECT_TRUE(list->item(2)->isSelected()); // the active tab
+
+    // Save the selected tabs: each asks for its name, as its own Save would.
+    std::vector<wstring16> asked;
+    SetFileDialogSeam([&](const FileDialogRequest &request, wstring16 *path) {
+        asked.push_back(request.initialName);
+        *path =
+            QString::fromStdString((dir / ("saved" + std::to_string(asked.size()) + ".doc")).string()).toStdU16String();
+        return true;
+    });
+    list->clearSelection();
+    list->item(0)->setSelected(true);
+    list->item(1)->setSelected(true);
+    dialog.OnSave();
+    SetFileDialogSeam({});
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_TRUE(std::filesystem::exists(dir / "saved1.doc"));
+    EXPECT_EQ(
+        tabs[1]->GetDocument()->GetPathName(), QString::fromStdString((dir / "saved2.doc").string()).toStdU16String());
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("saved2.doc"));
+
+    // Close one, then activate another.
+    list->clearSelection();
+    list->item(1)->setSelected(true);
+    dialog.OnCloseWindows();
+    EXPECT_EQ(m_frame->Tabs()->Count(), 2);
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(1)->text(), tabs[2]->Title());
+    list->clearSelection();
+    list->item(0)->setSelected(true);
+    dialog.OnActivate();
+    EXPECT_EQ(m_frame->MDIGetActive(), tabs[0]);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
