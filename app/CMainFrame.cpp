@@ -29,6 +29,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
@@ -387,6 +389,9 @@ bool CMainFrame::OnCommand(UINT id)
         if (CChildFrame *frame = MDIGetActive(); frame && frame->m_wndSplitter)
             CSplitTracker::Start(frame->m_wndSplitter);
         return true;
+    case ID_FILE_PRINT:
+        OnFilePrint();
+        return true;
     case ID_WINDOW_MANAGER: {
         CWindowsDialog dialog(this);
         dialog.exec();
@@ -456,6 +461,8 @@ CChildFrame *CMainFrame::CreateChildFrame(CVellumDoc *document, bool activate)
             delete document;
         return nullptr;
     }
+    if (CVellumView *view = frame->GetBrowserView())
+        connect(view, &CVellumView::PageLoaded, this, [this] { UpdatePrintCommand(); });
     // Only the tab in front speaks in the status bar.
     if (CVellumView *view = frame->GetBrowserView())
         connect(view, &CVellumView::StatusText, this, [this, frame](const QString &text) {
@@ -642,9 +649,34 @@ void CMainFrame::OnNextPane(bool forward)
         target->setFocus(Qt::OtherFocusReason);
 }
 
+void CMainFrame::OnFilePrint()
+{
+    CVellumView *view = ActiveView();
+    if (!view || !view->HasPage())
+        return;
+    // The printer lives until the page has been printed on it.
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(printer.get(), this);
+    dialog.setWindowTitle(QStringLiteral("打印"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QPointer<CMainFrame> self(this);
+    view->PrintPage(printer.get(), [self, printer](bool ok) {
+        if (!ok && self)
+            MessageBoxW(self->GetSafeHwnd(), u"打印失败。", u"Tessaly", MB_OK | MB_ICONERROR);
+    });
+}
+
+void CMainFrame::UpdatePrintCommand()
+{
+    CVellumView *view = ActiveView();
+    m_commands[ID_FILE_PRINT]->setEnabled(view && view->HasPage());
+}
+
 void CMainFrame::OnActiveFrameChanged(CChildFrame *frame)
 {
     UpdateMenu();
+    UpdatePrintCommand();
     m_pMessagePane->setText(m_strIdleStatus);
     if (m_pTitleSource)
         disconnect(m_pTitleSource, &CChildFrame::TitleChanged, this, nullptr);

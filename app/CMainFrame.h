@@ -142,6 +142,9 @@ private:
     void SaveRecentFiles() const;
     void OnFileOpen();
     void OnFileClose();
+    // Prints the active tab's page through the system's print dialog.
+    void OnFilePrint();
+    void UpdatePrintCommand();
     void OnEdit(UINT id);
     void OnNextPane(bool forward);
     void OnActiveFrameChanged(CChildFrame *frame);

@@ -201,6 +201,18 @@ void CVellumView::NavigateUrl(const wstring16 &url, bool openInNewWindow)
     }
 }
 
+void CVellumView::PrintPage(QPrinter *printer, std::function<void(bool)> done)
+{
+    // One print at a time per view: the engine refuses a second one meanwhile.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(this, &QWebEngineView::printFinished, this, [connection, done](bool ok) {
+        QObject::disconnect(*connection);
+        if (done)
+            done(ok);
+    });
+    print(printer);
+}
+
 void CVellumView::ReportLoading(const QUrl &url)
 {
     emit StatusText(QStringLiteral("正在打开网页 %1...").arg(url.toDisplayString()));

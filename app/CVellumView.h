@@ -21,6 +21,7 @@ class CChildFrame;
 class CPageInput;
 class CVellumPage;
 class QTimer;
+class QPrinter;
 class WindowBinding;
 
 class CVellumView : public QWebEngineView {
@@ -76,6 +77,9 @@ public:
     static constexpr UINT_PTR kTimerId = 1;
     static constexpr UINT kTimerMs = 150;
     static constexpr int kDefaultScriptTimeoutMs = 10000;
+
+    // Prints the loaded page on printer, which must live until done(ok) is called.
+    void PrintPage(QPrinter *printer, std::function<void(bool)> done);
 
 signals:
     void PageLoaded(bool ok);

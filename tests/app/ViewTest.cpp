@@ -13,8 +13,10 @@
 #include "tasks/CLeftView.h"
 #include "tests/common/TempDir.h"
 
+#include <QAction>
 #include <QFile>
 #include <QListWidget>
+#include <QPrinter>
 #include <QSplitter>
 #include <QStringList>
 #include <QTabBar>
@@ -323,4 +325,45 @@ TEST_F(ViewTest, WindowsDialogActivatesSavesAndClosesTabs)
     dialog.OnActivate();
     EXPECT_EQ(m_frame->MDIGetActive(), tabs[0]);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+// Print is offered while a page is loaded, and prints it (here into a PDF file,
+// as the print dialog does where no printer is installed).
+TEST_F(ViewTest, PrintIsOfferedWithAPageAndPrintsIt)
+{
+    QAction *print = nullptr;
+    for (QAction *a : m_frame->actions())
+        if (a->data().toUInt() == CMainFrame::ID_FILE_PRINT)
+            print = a;
+    ASSERT_NE(print, nullptr);
+    EXPECT_FALSE(print->isEnabled());
+    CChildFrame *empty = NewTab();
+    ASSERT_NE(empty, nullptr);
+    EXPECT_FALSE(print->isEnabled());
+    CVellumView *view = NewView(QStringLiteral("plain.html"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return print->isEnabled(); }));
+    m_frame->Tabs()->SetActiveFrame(empty);
+    EXPECT_FALSE(print->isEnabled());
+
+    TempDir dir;
+    const QString pdf = QString::fromStdString((dir / "页面.pdf").string());
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    int finished = 0;
+    bool ok = false;
+    view->PrintPage(&printer, [&](bool result) {
+        ++finished;
+        ok = result;
+    });
+    ASSERT_TRUE(WaitFor([&] { return finished > 0; }, 30000));
+    EXPECT_TRUE(ok);
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF"));
+    EXPECT_GT(bytes.size(), 1000);
+    Pause(200);
+    EXPECT_EQ(finished, 1);
 }
