@@ -28,10 +28,13 @@ CSplitTracker::CSplitTracker(QSplitter *splitter) : QObject(splitter), m_pSplitt
         QCursor::setPos(handle->mapToGlobal(handle->rect().center()));
 }
 
+// The splitter may go while the user still places its divider (its tab closed).
 CSplitTracker::~CSplitTracker()
 {
-    if (s_active == this)
+    if (s_active == this) {
         s_active = nullptr;
+        QApplication::restoreOverrideCursor();
+    }
 }
 
 void CSplitTracker::MoveTo(int position)

@@ -14,6 +14,7 @@
 #include "tests/common/TempDir.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QListWidget>
 #include <QPrinter>
@@ -276,9 +277,14 @@ TEST_F(ViewTest, SplitCommandMovesTheDividerByKeysAndMouse)
     QTest::mouseClick(splitter, Qt::LeftButton, {}, QPoint(400, 20));
     EXPECT_FALSE(CSplitTracker::IsTracking());
     EXPECT_EQ(splitter->sizes().value(0), 400);
-    // Keys go where they went before.
-    Pause(100);
-    EXPECT_FALSE(CSplitTracker::IsTracking());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // The tab closed while its divider is being placed: the cursor comes back.
+    m_frame->OnCommand(CMainFrame::ID_WINDOW_SPLIT);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    m_frame->CloseFrame(tab);
+    EXPECT_TRUE(WaitFor([] { return !CSplitTracker::IsTracking(); }));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(ViewTest, WindowsDialogActivatesSavesAndClosesTabs)
