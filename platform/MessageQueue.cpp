@@ -236,7 +236,7 @@ bool MessageQueue::RunOneSend()
     return true;
 }
 
-int MessageQueue::PumpSends()
+int MessageQueue::PumpSends(Clock::time_point until)
 {
     // Only the sends queued at the start: a sender answered here usually sends
     // again at once, and a few busy senders would keep this call going for ever.
@@ -246,12 +246,15 @@ int MessageQueue::PumpSends()
         budget = m_sends.size();
     }
     int n = 0;
-    while (budget-- > 0 && RunOneSend())
+    while (budget-- > 0 && RunOneSend()) {
         ++n;
+        if (Clock::now() >= until)
+            break;
+    }
     return n;
 }
 
-int MessageQueue::RunDueTimers()
+int MessageQueue::RunDueTimers(Clock::time_point until)
 {
     const auto now = Clock::now();
     std::vector<std::uint64_t> due;
@@ -282,14 +285,18 @@ int MessageQueue::RunDueTimers()
         else if (timer.window)
             Dispatch(*timer.window, WM_TIMER, timer.id, 0, nullptr);
         ++n;
-        n += PumpSends();
+        n += PumpSends(until);
+        if (Clock::now() >= until)
+            break;
     }
     return n;
 }
 
-int MessageQueue::Pump()
+int MessageQueue::Pump(Clock::time_point until)
 {
-    int n = PumpSends();
+    int n = PumpSends(until);
+    if (n > 0 && Clock::now() >= until)
+        return n;
     std::size_t budget = 0;
     {
         std::lock_guard lock(m_mutex);
@@ -308,10 +315,21 @@ int MessageQueue::Pump()
         }
         Dispatch(*post.window, post.message, post.wParam, post.lParam, nullptr);
         ++n;
-        n += PumpSends();
+        n += PumpSends(until);
+        if (Clock::now() >= until)
+            return n;
     }
-    n += RunDueTimers();
+    n += RunDueTimers(until);
     return n;
+}
+
+bool MessageQueue::HasWork()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_sends.empty() || !m_posts.empty())
+        return true;
+    const auto now = Clock::now();
+    return std::any_of(m_timers.begin(), m_timers.end(), [&](const Timer &t) { return t.due <= now; });
 }
 
 void MessageQueue::WaitForWork(Clock::time_point until)

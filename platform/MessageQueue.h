@@ -58,10 +58,13 @@ public:
     DWORD MillisecondsToNextTimer();
 
     // Runs pending sends, then the posts that were queued when it started
-    // (sends that arrive meanwhile go first), then due timers.
-    int Pump();
+    // (sends that arrive meanwhile go first), then due timers. Once `until` has
+    // passed it stops after the item at hand; the rest stays queued in order.
+    int Pump(Clock::time_point until = Clock::time_point::max());
     // Runs the sends queued when it started.
-    int PumpSends();
+    int PumpSends(Clock::time_point until = Clock::time_point::max());
+    // Whether a send or a post waits, or a timer is due.
+    bool HasWork();
     // Blocks until work is queued or the time point passes.
     void WaitForWork(Clock::time_point until);
 
@@ -95,7 +98,7 @@ private:
 
     void Wake();
     bool RunOneSend();
-    int RunDueTimers();
+    int RunDueTimers(Clock::time_point until);
     void WaitForReply(SentCall &call);
     static void Complete(SentCall &call, LRESULT result);
 

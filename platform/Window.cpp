@@ -586,6 +586,14 @@ DWORD MillisecondsToNextTimer()
 
 int PumpSentMessages() { return MessageQueue::Current()->PumpSends(); }
 
+int PumpMessagesBefore(std::chrono::steady_clock::time_point until, bool &workLeft)
+{
+    auto queue = MessageQueue::Current();
+    const int n = queue->Pump(until);
+    workLeft = queue->HasWork();
+    return n;
+}
+
 void ReleaseThreadWindows() { ReleaseWindowsOwnedBy(*MessageQueue::Current()); }
 
 bool IsWindowAlive(HWND window)

@@ -5,6 +5,7 @@
 
 #include "platform/Win32Types.h"
 
+#include <chrono>
 #include <functional>
 
 namespace WindowBackend {
@@ -25,6 +26,11 @@ DWORD MillisecondsToNextTimer();
 
 // Runs only the sends queued for the calling thread; returns how many.
 int PumpSentMessages();
+
+// Runs the calling thread's queued work as PumpMessages does, but stops once
+// `until` has passed, after the item at hand, so a busy queue cannot hold the
+// backend's own loop. workLeft tells whether anything is still waiting.
+int PumpMessagesBefore(std::chrono::steady_clock::time_point until, bool &workLeft);
 
 // Forgets every window of the calling thread without calling handlers: pending
 // and later sends answer 0, posts and timers are dropped. For a loop that ends

@@ -180,17 +180,21 @@ void QtPlatform::Pump()
     constexpr auto kSlice = std::chrono::milliseconds(4);
     const auto sliceEnd = Clock::now() + kSlice;
     auto lingerEnd = Clock::now() + kLinger;
+    bool workLeft = false;
     for (;;) {
         const auto now = Clock::now();
-        if (PumpMessages() > 0)
+        if (WindowBackend::PumpMessagesBefore(sliceEnd, workLeft) > 0)
             lingerEnd = now + kLinger;
         else if (now >= lingerEnd)
             break;
         else
             std::this_thread::yield();
-        if (now >= sliceEnd)
+        if (Clock::now() >= sliceEnd)
             break;
     }
+    // What the slice left runs after Qt's own timers and paints have had a turn.
+    if (workLeft && !State().pumpQueued.exchange(true))
+        QCoreApplication::postEvent(this, new QEvent(kPumpEvent), Qt::HighEventPriority);
     ScheduleTimer();
 }
 

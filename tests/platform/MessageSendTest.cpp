@@ -2,6 +2,7 @@
 
 #include "platform/Threading.h"
 #include "platform/Window.h"
+#include "platform/WindowBackend.h"
 
 #include <gtest/gtest.h>
 
@@ -353,6 +354,35 @@ TEST(MessageSend, BusySendersDoNotHoldThePump)
     JoinAll(senders, finished);
     EXPECT_LE(handled, 2);
     EXPECT_LT(took, 200ms);
+}
+
+// A pump bounded in time stops after the item at hand; what is left keeps its
+// order and is reported, so the loop that pumps can come back for it.
+TEST(MessagePost, APumpPastItsTimeLeavesTheRestInOrder)
+{
+    std::vector<WPARAM> seen;
+    HWND window = CreateWindowEntry(u"Owner", nullptr, [&](HWND, UINT message, WPARAM w, LPARAM) -> LRESULT {
+        if (message == kAsk) {
+            seen.push_back(w);
+            std::this_thread::sleep_for(2ms);
+        }
+        return 0;
+    });
+    for (WPARAM i = 0; i < 6; ++i)
+        PostMessageW(window, kAsk, i, 0);
+    bool workLeft = false;
+    const auto soon = std::chrono::steady_clock::now() + 3ms;
+    const int first = WindowBackend::PumpMessagesBefore(soon, workLeft);
+    EXPECT_GE(first, 1);
+    EXPECT_LT(first, 6);
+    EXPECT_TRUE(workLeft);
+    // A deadline already past still runs one item, so the queue always moves.
+    const int second = WindowBackend::PumpMessagesBefore(std::chrono::steady_clock::now(), workLeft);
+    EXPECT_EQ(second, 1);
+    while (workLeft)
+        WindowBackend::PumpMessagesBefore(std::chrono::steady_clock::now() + 100ms, workLeft);
+    EXPECT_EQ(seen, (std::vector<WPARAM> {0, 1, 2, 3, 4, 5}));
+    DestroyWindow(window);
 }
 
 std::atomic<int> g_procTicks {0};

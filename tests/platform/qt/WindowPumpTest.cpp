@@ -187,6 +187,30 @@ TEST(WindowPump, PostsAndTimersRunFromQtsLoop)
     DestroyWindow(window);
 }
 
+// A long queue of work is served in slices: Qt's own events (repaints among
+// them) get their turn before the queue is through, and nothing is lost.
+TEST(WindowPump, ALongQueueLetsQtsEventsIn)
+{
+    constexpr int kPosts = 60;
+    int handled = 0;
+    int handledWhenTimerFired = -1;
+    HWND window = CreateWindowEntry(u"Owner", nullptr, [&](HWND, UINT message, WPARAM w, LPARAM) -> LRESULT {
+        if (message == kAsk) {
+            EXPECT_EQ(static_cast<int>(w), handled);
+            ++handled;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return 0;
+    });
+    QTimer::singleShot(0, [&] { handledWhenTimerFired = handled; });
+    for (int i = 0; i < kPosts; ++i)
+        PostMessageW(window, kAsk, static_cast<WPARAM>(i), 0);
+    EXPECT_TRUE(RunLoopUntil([&] { return handled == kPosts && handledWhenTimerFired >= 0; }));
+    EXPECT_LT(handledWhenTimerFired, kPosts);
+    EXPECT_EQ(handled, kPosts);
+    DestroyWindow(window);
+}
+
 TEST(WindowPump, BindingFollowsTheWidget)
 {
     QWidget top;
