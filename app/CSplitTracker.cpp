@@ -60,7 +60,8 @@ void CSplitTracker::Finish(bool keep)
 
 bool CSplitTracker::eventFilter(QObject *, QEvent *event)
 {
-    if (!m_pSplitter) {
+    // isNull: the splitter may be half destroyed here, no QSplitter any more.
+    if (m_pSplitter.isNull()) {
         Finish(false);
         return false;
     }

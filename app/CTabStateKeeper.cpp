@@ -20,6 +20,8 @@ using KorrinControlsEx::CReportCtrl;
 
 struct CTabStateKeeper::Tab {
     QPointer<CChildFrame> frame;
+    // Compared while the frame is being destroyed, when it is no CChildFrame any more.
+    const QObject *identity = nullptr;
     QPointer<CLeftView> panel;
     std::shared_ptr<const std::vector<SessionState::Row>> rows =
         std::make_shared<const std::vector<SessionState::Row>>();
@@ -199,6 +201,7 @@ void CTabStateKeeper::Follow(CChildFrame *frame)
 {
     auto tab = std::make_unique<Tab>();
     tab->frame = frame;
+    tab->identity = frame;
     tab->panel = frame->GetLeftView();
     m_tabs.push_back(std::move(tab));
     connect(frame, &QObject::destroyed, this, &CTabStateKeeper::Forget);
@@ -231,7 +234,7 @@ void CTabStateKeeper::Follow(CChildFrame *frame)
 void CTabStateKeeper::Forget(QObject *frame)
 {
     for (auto it = m_tabs.begin(); it != m_tabs.end(); ++it) {
-        if ((*it)->frame == frame || !(*it)->frame) {
+        if ((*it)->identity == frame || (*it)->frame.isNull()) {
             m_tabs.erase(it);
             break;
         }
