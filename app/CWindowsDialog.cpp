@@ -1,6 +1,7 @@
 #include "app/CWindowsDialog.h"
 
 #include "app/CChildFrame.h"
+#include "app/CContainers.h"
 #include "app/CDocumentTabs.h"
 #include "app/CMainFrame.h"
 
@@ -48,6 +49,10 @@ void CWindowsDialog::Fill()
     for (CChildFrame *frame : tabs->Frames()) {
         m_frames.append(frame);
         auto *item = new QListWidgetItem(frame->Title(), m_pList);
+        if (const QColor colour = frame->ContainerColour(); colour.isValid()) {
+            item->setIcon(CContainers::Swatch(colour));
+            item->setForeground(colour.darker(120));
+        }
         if (frame == active) {
             m_pList->setCurrentItem(item);
             item->setSelected(true);
