@@ -44,6 +44,18 @@ struct CContainers::Held {
 CContainers::CContainers(const wstring16 &folder, QObject *parent)
     : QObject(parent), m_folder(folder), m_entries(ContainerIndex::Read(folder))
 {
+    // What deleted containers left: nothing of theirs runs any more.
+    const QDir root(Text(m_folder));
+    for (const QFileInfo &info :
+        root.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        const QString name = info.fileName();
+        if (info.isDir() && !info.isSymLink() && name.startsWith(QLatin1Char('.')) &&
+            name.endsWith(QStringLiteral(".deleting")))
+            RemoveInside(info.filePath().toStdU16String());
+        else if (info.isFile() && info.size() == 0 && ContainerIndex::IsSafeFolder(name.toStdU16String()) &&
+            !Exists(name))
+            QFile::remove(info.filePath());
+    }
 }
 
 CContainers::~CContainers()
@@ -274,10 +286,9 @@ void CContainers::ClearData(const QString &id)
 
 bool CContainers::Remove(const QString &id)
 {
-    const ContainerIndex::Entry *entry = Find(id);
-    if (!entry || PagesUsing(id) > 0)
+    if (!Exists(id) || PagesUsing(id) > 0)
         return false;
-    const wstring16 path = PathOf(id);
+    const QString folder = Text(m_folder) + id;
     Release(id);
     const auto it = std::find_if(
         m_entries.begin(), m_entries.end(), [&](const ContainerIndex::Entry &e) { return Text(e.folder) == id; });
@@ -287,7 +298,18 @@ bool CContainers::Remove(const QString &id)
         m_entries.push_back(removed);
         return false;
     }
-    RemoveInside(path);
+    // The engine may still write while the profile goes. A file in the
+    // folder's place keeps it from making the folder again; the next start
+    // removes that file.
+    const QString trash = Text(m_folder) + QLatin1Char('.') + id + QStringLiteral(".deleting");
+    RemoveInside(trash.toStdU16String());
+    if (QDir().rename(folder, trash)) {
+        QFile tombstone(folder);
+        tombstone.open(QIODevice::NewOnly);
+        RemoveInside(trash.toStdU16String());
+    } else {
+        RemoveInside(folder.toStdU16String());
+    }
     emit Changed();
     return true;
 }
