@@ -57,7 +57,7 @@ TEST_F(ContainerTasks, RowsRunAtOnceInTwoContainersLandInTheirOwnPages)
         ASSERT_EQ(Js(tabs[i]->GetBrowserView(), QStringLiteral("document.cookie")), QStringLiteral("user=") + users[i]);
     }
     Put(tabs[0]->GetLeftView(), {u"a1", u"click", u"a1"});
-    Put(tabs[1]->GetLeftView(), {u"a1", u"click", u"c1", u"click"});
+    Put(tabs[1]->GetLeftView(), {u"a1", u"click", u"slow", u"click"});
 
     std::atomic<int> done {0};
     std::vector<std::thread> workers;
@@ -79,7 +79,7 @@ TEST_F(ContainerTasks, RowsRunAtOnceInTwoContainersLandInTheirOwnPages)
     for (int i = 0; i < 2; ++i) {
         CVellumView *view = tabs[i]->GetBrowserView();
         const QString state = QStringLiteral(
-            "document.getElementById('who').textContent + ' ' + (window.ranA | 0) + ' ' + (window.ranC | 0) + ' ' + "
+            "document.getElementById('who').textContent + ' ' + (window.ranA | 0) + ' ' + (window.slow | 0) + ' ' + "
             "presses.length");
         EXPECT_TRUE(WaitFor([&] { return Js(view, state) == expected[i]; })) << Js(view, state).toStdString();
         EXPECT_EQ(Js(view, QStringLiteral("presses[0]")), QStringLiteral("50,60"));
