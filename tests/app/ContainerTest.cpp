@@ -24,6 +24,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTabBar>
 #include <QTimer>
 #include <QTreeWidget>
@@ -166,7 +168,7 @@ TEST_F(Containers, TabsShowTheirContainerByNameAndColourAlsoInTheWindowsDialog)
     {
         CWindowsDialog dialog(m_frame.get());
         ASSERT_EQ(dialog.List()->count(), 3);
-        EXPECT_TRUE(dialog.List()->item(0)->icon().isNull());
+        EXPECT_EQ(dialog.List()->item(0)->text(), bar->tabText(0));
         EXPECT_EQ(dialog.List()->item(1)->text(), bar->tabText(1));
         EXPECT_FALSE(dialog.List()->item(1)->icon().isNull());
     }
@@ -185,6 +187,15 @@ TEST_F(Containers, TabsShowTheirContainerByNameAndColourAlsoInTheWindowsDialog)
 
 TEST_F(Containers, FileMenuCommandMakesAContainerFromATypedNameAndOpensTheHomePageInIt)
 {
+    QMenu *file = nullptr;
+    for (QAction *a : m_frame->menuBar()->actions())
+        if (a->text() == QStringLiteral("文件(&F)"))
+            file = a->menu();
+    ASSERT_NE(file, nullptr);
+    ASSERT_GE(file->actions().size(), 2);
+    EXPECT_EQ(file->actions()[1]->data().toUInt(), CMainFrame::ID_FILE_NEW_ISOLATED);
+    EXPECT_EQ(file->actions()[1]->text(), QStringLiteral("新建隔离标签页..."));
+
     const int before = m_frame->Tabs()->Count();
     bool answered = false;
     QTimer::singleShot(300, m_frame.get(), [&] {
