@@ -19,8 +19,11 @@ namespace {
 
 constexpr char16_t kStorage[] = u"storage";
 constexpr char16_t kCache[] = u"cache";
-// Left in a container's folder when its storage must go before the profile is made again.
+// Left in a container's folder when its pages' storage must go before the profile is made again.
 constexpr char16_t kWipeMark[] = u"wipe";
+// What sites keep in a profile besides cookies and cache.
+constexpr const char16_t *kSiteStorage[] = {u"Local Storage", u"Session Storage", u"IndexedDB", u"Service Worker",
+    u"File System", u"databases", u"blob_storage", u"WebStorage"};
 
 QString Text(const wstring16 &text) { return QString::fromStdU16String(text); }
 
@@ -195,8 +198,7 @@ QWebEngineProfile *CContainers::Profile(const QString &id)
     KorrinUtilsFuns::CreateFolderPath(path);
     // Nothing has the storage open now: what a clear could not remove goes here.
     if (QFile::exists(Text(path + kWipeMark))) {
-        RemoveInside(path + kStorage);
-        RemoveInside(path + kCache);
+        WipeSiteData(path);
         QFile::remove(Text(path + kWipeMark));
     }
     held = std::make_shared<Held>();
@@ -256,32 +258,35 @@ bool CContainers::RemoveInside(const wstring16 &path) const
     return QDir(canonical).removeRecursively();
 }
 
+void CContainers::WipeSiteData(const wstring16 &path) const
+{
+    for (const char16_t *folder : kSiteStorage)
+        RemoveInside(path + kStorage + u"/" + folder);
+    RemoveInside(path + kCache);
+}
+
 void CContainers::ClearData(const QString &id)
 {
     const wstring16 path = PathOf(id);
     if (path.empty())
         return;
-    const auto it = m_held.find(id);
+    auto it = m_held.find(id);
+    // The engine's own calls reach what its processes hold open.
     if (it != m_held.end() && it->second->profile) {
         QWebEngineProfile *profile = it->second->profile;
         profile->cookieStore()->deleteAllCookies();
         profile->clearHttpCache();
         profile->clearAllVisitedLinks();
     }
-    // The profile may still write what it holds while it goes: wipe again when it is next made.
-    const bool live = it != m_held.end();
-    if (live && it->second->pages > 0) {
-        QFile mark(Text(path + kWipeMark));
-        mark.open(QIODevice::WriteOnly);
+    // Site storage has no such call: it goes before the profile is next made,
+    // at the next start when pages use it now. A profile let go may still
+    // write as it goes: that is wiped then too. Cookies logged in since stay.
+    QFile(Text(path + kWipeMark)).open(QIODevice::WriteOnly);
+    if (it != m_held.end() && it->second->pages > 0)
         return;
-    }
     Release(id);
     RemoveInside(path + kStorage);
     RemoveInside(path + kCache);
-    if (live) {
-        QFile mark(Text(path + kWipeMark));
-        mark.open(QIODevice::WriteOnly);
-    }
 }
 
 bool CContainers::Remove(const QString &id)

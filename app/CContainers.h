@@ -56,8 +56,8 @@ public:
     // Keeps the container's profile while page lives.
     void Track(const QString &id, QWebEnginePage *page);
     int PagesUsing(const QString &id) const;
-    // Logs the container out of everything: cookies, storage and cache. What
-    // a page in use still holds open is wiped before the profile is next made.
+    // Logs the container out of everything: cookies, storage and cache. While
+    // pages use it, cookies and cache go at once, site storage at the next start.
     void ClearData(const QString &id);
     // Removes the container and its folder; refused (false) while a page uses it.
     bool Remove(const QString &id);
@@ -75,6 +75,8 @@ private:
     // Lets the profile go: now when no page uses it, else after its last page.
     void Release(const QString &id);
     bool RemoveInside(const wstring16 &path) const;
+    // Site storage and cache of the container at path, cookies kept.
+    void WipeSiteData(const wstring16 &path) const;
 
     wstring16 m_folder;
     std::vector<ContainerIndex::Entry> m_entries;

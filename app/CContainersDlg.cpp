@@ -152,12 +152,18 @@ void CContainersDlg::OnClearData()
     if (Ask(m_pFrame->GetSafeHwnd(), question, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     containers->ClearData(id);
+    const bool inUse = containers->PagesUsing(id) > 0;
     // The open pages forget their own origin's storage now; the rest goes before the container is next opened.
     if (CDocumentTabs *tabs = m_pFrame->Tabs())
         for (CChildFrame *frame : tabs->Frames())
             if (CVellumView *view = frame->GetBrowserView(); view && frame->Container() == id)
                 view->StartScript(u"try { localStorage.clear(); sessionStorage.clear(); } catch (e) { }", u"javascript",
                     [](bool, const wstring16 &) {});
+    if (inUse)
+        Ask(m_pFrame->GetSafeHwnd(),
+            QStringLiteral("已清除 Cookie 和缓存。\n容器“%1”正在使用，其余的网站存储将在下次启动程序时清除。")
+                .arg(containers->Name(id)),
+            MB_OK | MB_ICONINFORMATION);
     Fill();
 }
 

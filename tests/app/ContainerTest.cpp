@@ -286,13 +286,18 @@ TEST_F(Containers, ClearingOneContainerLogsItOutAndLeavesTheOthers)
 {
     const QString a = Make(QStringLiteral("甲"));
     const QString b = Make(QStringLiteral("乙"));
-    CChildFrame *ta = Tab(a);
-    CVellumView *va = ta->GetBrowserView();
+    CVellumView *va = Tab(a)->GetBrowserView();
     CVellumView *vb = Tab(b)->GetBrowserView();
     LogIn(va, QStringLiteral("alice"));
     LogIn(vb, QStringLiteral("bob"));
+    // Storage of a site no page shows when the container is cleared.
+    QUrl other = m_server.WhoAmI();
+    other.setHost(QStringLiteral("localhost"));
+    ASSERT_TRUE(Load(va, other));
+    Js(va, QStringLiteral("localStorage.setItem('other', 'x'); 1"));
+    ASSERT_TRUE(Load(va, m_server.WhoAmI()));
 
-    // In use: the cookies go at once; the storage the open page holds goes too.
+    // In use: the cookies go at once, and the storage of the open page; the rest at the next start.
     {
         CContainersDlg dialog(m_frame.get());
         ASSERT_EQ(dialog.List()->topLevelItemCount(), 2);
@@ -302,10 +307,26 @@ TEST_F(Containers, ClearingOneContainerLogsItOutAndLeavesTheOthers)
         dialog.OnClearData();
         EXPECT_EQ(Who(va), QStringLiteral("alice"));
         m_answer = IDYES;
+        m_messages.clear();
         dialog.OnClearData();
+        ASSERT_EQ(m_messages.size(), 2u);
+        EXPECT_EQ(m_messages[1], u"已清除 Cookie 和缓存。\n容器“甲”正在使用，其余的网站存储将在下次启动程序时清除。");
     }
     EXPECT_TRUE(WaitFor([&] { return Who(va) == QStringLiteral("none"); }, 10000));
     EXPECT_EQ(Js(va, QStringLiteral("String(localStorage.getItem('user'))")), QStringLiteral("null"));
+    EXPECT_EQ(Who(vb), QStringLiteral("bob"));
+    EXPECT_EQ(Js(vb, QStringLiteral("localStorage.getItem('user')")), QStringLiteral("bob"));
+
+    // A login after the clear is kept; what was there before it is not.
+    ASSERT_TRUE(Load(va, m_server.Login(QStringLiteral("alice2"))));
+    Restart();
+    ASSERT_TRUE(CookiesWritten(a));
+    CChildFrame *ta = Tab(a);
+    va = ta->GetBrowserView();
+    EXPECT_EQ(Who(va), QStringLiteral("alice2"));
+    ASSERT_TRUE(Load(va, other));
+    EXPECT_EQ(Js(va, QStringLiteral("String(localStorage.getItem('other'))")), QStringLiteral("null"));
+    vb = Tab(b)->GetBrowserView();
     EXPECT_EQ(Who(vb), QStringLiteral("bob"));
     EXPECT_EQ(Js(vb, QStringLiteral("localStorage.getItem('user')")), QStringLiteral("bob"));
 
