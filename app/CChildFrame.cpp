@@ -1,5 +1,6 @@
 #include "app/CChildFrame.h"
 
+#include "app/CContainers.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumDoc.h"
 #include "app/CVellumView.h"
@@ -43,7 +44,10 @@ bool CChildFrame::OnCreateClient()
     m_wndSplitter = new QSplitter(Qt::Horizontal, this);
     m_wndSplitter->setChildrenCollapsible(false);
     auto *left = new CLeftView(m_wndSplitter);
-    auto *view = new CVellumView(m_wndSplitter, GetSafeHwnd());
+    QWebEngineProfile *profile = m_pContainers ? m_pContainers->Profile(m_strContainer) : nullptr;
+    auto *view = new CVellumView(m_wndSplitter, GetSafeHwnd(), profile);
+    if (profile)
+        m_pContainers->Track(m_strContainer, view->page());
     view->SetDocument(m_pDocument);
     m_wndSplitter->addWidget(left);
     m_wndSplitter->addWidget(view);
@@ -108,5 +112,23 @@ CVellumView *CChildFrame::GetBrowserView() const { return qobject_cast<CVellumVi
 
 QString CChildFrame::Title() const
 {
-    return m_pDocument ? QString::fromStdU16String(m_pDocument->FrameTitle(this)) : QString();
+    const QString title = m_pDocument ? QString::fromStdU16String(m_pDocument->FrameTitle(this)) : QString();
+    if (m_strContainer.isEmpty() || !m_pContainers)
+        return title;
+    return QStringLiteral("[%1] %2").arg(m_pContainers->Name(m_strContainer), title);
+}
+
+void CChildFrame::SetContainer(CContainers *containers, const QString &id)
+{
+    if (m_pContainers)
+        disconnect(m_pContainers, nullptr, this, nullptr);
+    m_pContainers = containers;
+    m_strContainer = containers && containers->Exists(id) ? id : QString();
+    if (m_pContainers && !m_strContainer.isEmpty())
+        connect(m_pContainers, &CContainers::Changed, this, [this] { emit TitleChanged(Title()); });
+}
+
+QColor CChildFrame::ContainerColour() const
+{
+    return m_pContainers ? m_pContainers->ColourOf(m_strContainer) : QColor();
 }

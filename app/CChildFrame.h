@@ -5,10 +5,12 @@
 #include "app/CVellumDoc.h"
 #include "platform/Win32Types.h"
 
+#include <QColor>
 #include <QPointer>
 #include <QWidget>
 #include <memory>
 
+class CContainers;
 class CLeftView;
 class CVellumView;
 class QSplitter;
@@ -38,7 +40,14 @@ public:
     CVellumView *GetBrowserView() const;
     CVellumDoc *GetDocument() const { return m_pDocument; }
     HWND GetSafeHwnd() const;
+    // The tab's title; an isolated tab's carries its container's name.
     QString Title() const;
+
+    // Puts the tab in a named container (before OnCreateClient); empty: the default one.
+    void SetContainer(CContainers *containers, const QString &id);
+    QString Container() const { return m_strContainer; }
+    // The container's colour; invalid in the default container.
+    QColor ContainerColour() const;
 
     static constexpr int kInitialPaneSize = 214;
     // Presses (releases) this close to the last one taken are not taken again.
@@ -50,4 +59,6 @@ signals:
 private:
     std::unique_ptr<WindowBinding> m_window;
     QPointer<CVellumDoc> m_pDocument;
+    QPointer<CContainers> m_pContainers;
+    QString m_strContainer;
 };

@@ -1,6 +1,7 @@
 #include "app/CDocumentTabs.h"
 
 #include "app/CChildFrame.h"
+#include "app/CContainers.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -55,6 +56,11 @@ void CDocumentTabs::AddFrame(CChildFrame *frame, bool activate)
     frame->setGeometry(m_pArea->rect());
     m_frames.append(frame);
     const int index = m_pTabBar->addTab(frame->Title());
+    // An isolated tab shows its container's colour.
+    if (const QColor colour = frame->ContainerColour(); colour.isValid()) {
+        m_pTabBar->setTabIcon(index, CContainers::Swatch(colour));
+        m_pTabBar->setTabTextColor(index, colour.darker(120));
+    }
     connect(frame, &CChildFrame::TitleChanged, this, [this, frame](const QString &title) {
         const int i = static_cast<int>(m_frames.indexOf(frame));
         if (i >= 0)
@@ -138,6 +144,8 @@ void CDocumentTabs::FillDocumentList()
     const CChildFrame *active = ActiveFrame();
     for (CChildFrame *frame : m_frames) {
         QAction *action = menu->addAction(frame->Title());
+        if (const QColor colour = frame->ContainerColour(); colour.isValid())
+            action->setIcon(CContainers::Swatch(colour));
         action->setCheckable(true);
         action->setChecked(frame == active);
         connect(action, &QAction::triggered, this, [this, frame] { SetActiveFrame(frame); });

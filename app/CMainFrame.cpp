@@ -4,7 +4,10 @@
 #include "app/CApplicationLook.h"
 #include "app/CBossKey.h"
 #include "app/CChildFrame.h"
+#include "app/CContainers.h"
+#include "app/CContainersDlg.h"
 #include "app/CDocumentTabs.h"
+#include "app/CNewIsolatedTabDlg.h"
 #include "app/CSetHotKey.h"
 #include "app/CSplitTracker.h"
 #include "app/CToolBarIcons.h"
@@ -153,6 +156,8 @@ void CMainFrame::BuildMenus()
     AddCommand(ID_RESTORE_ON_START, QStringLiteral("启动时恢复上次的任务"))->setCheckable(true);
     AddCommand(ID_AUTOSTART, QStringLiteral("开机自动运行"))->setCheckable(true);
     AddCommand(ID_RUN_RECORD, QStringLiteral("运行记录"));
+    AddCommand(ID_FILE_NEW_ISOLATED, QStringLiteral("新建隔离标签页..."));
+    AddCommand(ID_MANAGE_CONTAINERS, QStringLiteral("管理容器..."));
     // Only the four Office 2007 looks are offered; 210-214 still work as commands.
     auto *looks = new QActionGroup(this);
     looks->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
@@ -177,6 +182,7 @@ void CMainFrame::BuildMenus()
     const auto fileMenu = [this](bool withDocument) {
         auto *menu = new QMenu(QStringLiteral("文件(&F)"), this);
         menu->addAction(m_commands[ID_FILE_NEW]);
+        menu->addAction(m_commands[ID_FILE_NEW_ISOLATED]);
         if (!withDocument)
             menu->addAction(m_commands[ID_FILE_OPEN]);
         menu->addAction(m_commands[ID_FILE_CLOSE]);
@@ -228,6 +234,8 @@ void CMainFrame::BuildMenus()
     basicMenu->addAction(m_commands[ID_RESTORE_ON_START]);
     basicMenu->addAction(m_commands[ID_AUTOSTART]);
     basicMenu->addAction(m_commands[ID_RUN_RECORD]);
+    basicMenu->addSeparator();
+    basicMenu->addAction(m_commands[ID_MANAGE_CONTAINERS]);
     // The settings live in files the user may change by other means.
     connect(basicMenu, &QMenu::aboutToShow, this, [this] {
         m_commands[ID_RESTORE_ON_START]->setChecked(CUnattendedSettings::RestoreOnStart());
@@ -399,7 +407,7 @@ bool CMainFrame::OnCommand(UINT id)
     }
     case ID_WINDOW_NEW:
         if (CChildFrame *frame = MDIGetActive())
-            CreateChildFrame(frame->GetDocument(), true);
+            CreateChildFrame(frame->GetDocument(), true, frame->Container());
         return true;
     case ID_APP_ABOUT: {
         CAboutDlg about(this);
@@ -429,6 +437,16 @@ bool CMainFrame::OnCommand(UINT id)
     case ID_RUN_RECORD:
         CUnattendedSettings::ShowRunRecord(this);
         return true;
+    case ID_FILE_NEW_ISOLATED:
+        if (const QString id = CNewIsolatedTabDlg::Ask(this, Containers()); !id.isEmpty())
+            if (CChildFrame *frame = CreateChildFrame(nullptr, true, id))
+                frame->GetBrowserView()->NavigateUrl(CVellumApp::kHomePageUrl, false);
+        return true;
+    case ID_MANAGE_CONTAINERS: {
+        CContainersDlg dialog(this);
+        dialog.exec();
+        return true;
+    }
     default:
         if (id >= ID_VIEW_APPLOOK_FIRST && id <= ID_VIEW_APPLOOK_LAST) {
             SetApplicationLook(id);
@@ -444,7 +462,14 @@ bool CMainFrame::OnCommand(UINT id)
     }
 }
 
-CChildFrame *CMainFrame::CreateChildFrame(CVellumDoc *document, bool activate)
+CContainers *CMainFrame::Containers()
+{
+    if (!m_pContainers)
+        m_pContainers = new CContainers(CContainers::DefaultFolder(), this);
+    return m_pContainers;
+}
+
+CChildFrame *CMainFrame::CreateChildFrame(CVellumDoc *document, bool activate, const QString &container)
 {
     if (!m_pTabs)
         return nullptr;
@@ -455,6 +480,8 @@ CChildFrame *CMainFrame::CreateChildFrame(CVellumDoc *document, bool activate)
         fresh = true;
     }
     auto *frame = new CChildFrame(document, m_pTabs->Area());
+    if (!container.isEmpty())
+        frame->SetContainer(Containers(), container);
     if (!frame->OnCreateClient()) {
         delete frame;
         if (fresh)

@@ -17,6 +17,7 @@
 #include <memory>
 
 class CChildFrame;
+class CContainers;
 class CDocumentTabs;
 class CVellumDoc;
 class CVellumView;
@@ -59,6 +60,8 @@ public:
         ID_RESTORE_ON_START = 32790,
         ID_AUTOSTART = 32791,
         ID_RUN_RECORD = 32792,
+        ID_FILE_NEW_ISOLATED = 32793,
+        ID_MANAGE_CONTAINERS = 32794,
         WM_TRAY_NOTIFY = WM_USER + 1,
         WM_SYSCOMMAND = 0x0112,
         SC_MAXIMIZE = 0xF030,
@@ -71,8 +74,11 @@ public:
     // Builds bars, tabs and menus; false when any of them cannot be made.
     bool LoadFrame();
 
-    // A new tab on document (a new document when null), with its initial update.
-    CChildFrame *CreateChildFrame(CVellumDoc *document, bool activate);
+    // A new tab on document (a new document when null), with its initial update,
+    // in the named container (empty or unknown: the default one).
+    CChildFrame *CreateChildFrame(CVellumDoc *document, bool activate, const QString &container = QString());
+    // The named containers of the tabs, made at first use below g_strAppDir.
+    CContainers *Containers();
     CChildFrame *MDIGetActive() const;
     CVellumView *ActiveView() const;
     CDocumentTabs *Tabs() const { return m_pTabs; }
@@ -183,5 +189,6 @@ private:
     bool m_bClosing = false;
     bool m_bRetryingClose = false;
     UINT m_nLookId = 0;
+    CContainers *m_pContainers = nullptr;
     QString m_strIdleStatus = QStringLiteral("就绪");
 };

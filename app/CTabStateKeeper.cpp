@@ -136,7 +136,8 @@ std::vector<wstring16> CTabStateKeeper::Restore(const SessionState &state)
     CChildFrame *active = nullptr;
     for (std::size_t t = 0; t < state.tabs.size(); ++t) {
         const SessionState::Tab &saved = state.tabs[t];
-        CChildFrame *frame = m_pFrame->CreateChildFrame(nullptr, t == 0);
+        // A container deleted since opens its tab in the default one.
+        CChildFrame *frame = m_pFrame->CreateChildFrame(nullptr, t == 0, QString::fromStdU16String(saved.container));
         if (!frame)
             continue;
         if (static_cast<int>(t) == state.activeTab)
@@ -371,6 +372,7 @@ SessionState CTabStateKeeper::Assemble(bool cleanExit) const
             tab.catalogue = panel->Catalogue().Path() == builtIn ? wstring16() : panel->Catalogue().Path();
             tab.started = panel->IsStarted();
         }
+        tab.container = frame->Container().toStdU16String();
         if (frame->m_wndSplitter && !frame->m_wndSplitter->sizes().isEmpty())
             tab.divider = frame->m_wndSplitter->sizes().constFirst();
         state.tabs.push_back(std::move(tab));

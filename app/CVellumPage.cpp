@@ -29,7 +29,11 @@ struct CVellumPage::Box {
     bool engine = false;
 };
 
-CVellumPage::CVellumPage(QObject *parent) : QWebEnginePage(parent)
+CVellumPage::CVellumPage(QObject *parent) : QWebEnginePage(parent) { Prepare(); }
+
+CVellumPage::CVellumPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent) { Prepare(); }
+
+void CVellumPage::Prepare()
 {
     m_key = CPageDialogs::Attach(this);
     QWebEngineScript script;

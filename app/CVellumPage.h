@@ -20,6 +20,8 @@ class CVellumPage : public QWebEnginePage {
     Q_OBJECT
 public:
     explicit CVellumPage(QObject *parent = nullptr);
+    // A page of a container's profile, which must outlive it.
+    CVellumPage(QWebEngineProfile *profile, QObject *parent);
     ~CVellumPage() override;
 
     enum class BoxKind { Alert, Confirm, Prompt };
@@ -55,6 +57,7 @@ protected:
 
 private:
     struct Box;
+    void Prepare();
     QDialog *MakeBox(BoxKind kind, const QString &message, const QString &defaultValue);
     bool RunEngineBox(BoxKind kind, const QString &message, const QString &defaultValue, QString *result);
     void Track(const std::shared_ptr<Box> &box);

@@ -111,10 +111,10 @@ struct CVellumView::ScriptCall {
     ScriptDone done;
 };
 
-CVellumView::CVellumView(QWidget *parent, HWND parentWindow) : QWebEngineView(parent)
+CVellumView::CVellumView(QWidget *parent, HWND parentWindow, QWebEngineProfile *profile) : QWebEngineView(parent)
 {
     InitHomePageResources();
-    m_pPage = new CVellumPage(this);
+    m_pPage = profile ? new CVellumPage(profile, this) : new CVellumPage(this);
     setPage(m_pPage);
     m_window = std::make_unique<WindowBinding>(this, u"CVellumView", parentWindow,
         [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) { return OnMessage(message, wParam, lParam); });
@@ -233,7 +233,9 @@ CVellumView *CVellumView::OpenNewWindow()
     auto *mainFrame = qobject_cast<CMainFrame *>(window());
     if (!mainFrame)
         return nullptr;
-    CChildFrame *frame = mainFrame->CreateChildFrame(m_pDocument, true);
+    // The new tab shares this one's container, as the page that asked for it expects.
+    CChildFrame *parent = GetParentFrame();
+    CChildFrame *frame = mainFrame->CreateChildFrame(m_pDocument, true, parent ? parent->Container() : QString());
     return frame ? frame->GetBrowserView() : nullptr;
 }
 

@@ -21,13 +21,15 @@ class CChildFrame;
 class CPageInput;
 class CVellumPage;
 class QTimer;
+class QWebEngineProfile;
 class QPrinter;
 class WindowBinding;
 
 class CVellumView : public QWebEngineView {
     Q_OBJECT
 public:
-    explicit CVellumView(QWidget *parent = nullptr, HWND parentWindow = nullptr);
+    // profile: a container's, which must outlive the view; null for the default one.
+    explicit CVellumView(QWidget *parent = nullptr, HWND parentWindow = nullptr, QWebEngineProfile *profile = nullptr);
     ~CVellumView() override;
 
     // Pending scroll position in page pixels; -1 in either: none. Written by

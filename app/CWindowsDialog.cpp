@@ -1,6 +1,7 @@
 #include "app/CWindowsDialog.h"
 
 #include "app/CChildFrame.h"
+#include "app/CContainers.h"
 #include "app/CDocumentTabs.h"
 #include "app/CMainFrame.h"
 
@@ -8,6 +9,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 CWindowsDialog::CWindowsDialog(CMainFrame *frame) : QDialog(frame), m_pFrame(frame)
 {
@@ -45,9 +48,19 @@ void CWindowsDialog::Fill()
     if (!tabs)
         return;
     CChildFrame *active = tabs->ActiveFrame();
-    for (CChildFrame *frame : tabs->Frames()) {
+    // Rows without a container's colour keep their text in line with those with one.
+    const QList<CChildFrame *> frames = tabs->Frames();
+    const bool colours = std::any_of(
+        frames.begin(), frames.end(), [](const CChildFrame *frame) { return frame->ContainerColour().isValid(); });
+    for (CChildFrame *frame : frames) {
         m_frames.append(frame);
         auto *item = new QListWidgetItem(frame->Title(), m_pList);
+        if (const QColor colour = frame->ContainerColour(); colour.isValid()) {
+            item->setIcon(CContainers::Swatch(colour));
+            item->setForeground(colour.darker(120));
+        } else if (colours) {
+            item->setIcon(CContainers::Swatch(Qt::transparent));
+        }
         if (frame == active) {
             m_pList->setCurrentItem(item);
             item->setSelected(true);

@@ -17,12 +17,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             std::abort();
     }
     // The same bytes behind a valid header, so the fuzzer reaches the fields.
-    char header[64];
-    std::snprintf(header, sizeof header, "TessalyTabs 1 %zu %08x\n", bytes.size(), SessionStateFile::Crc32(bytes));
-    if (SessionStateFile::Parse(std::string(header) + bytes, &state)) {
-        SessionState again;
-        if (!SessionStateFile::Parse(SessionStateFile::Compose(state), &again) || !(again == state))
-            std::abort();
+    for (const char *version : {"1", "2"}) {
+        char header[64];
+        std::snprintf(
+            header, sizeof header, "TessalyTabs %s %zu %08x\n", version, bytes.size(), SessionStateFile::Crc32(bytes));
+        if (SessionStateFile::Parse(std::string(header) + bytes, &state)) {
+            SessionState again;
+            if (!SessionStateFile::Parse(SessionStateFile::Compose(state), &again) || !(again == state))
+                std::abort();
+        }
     }
     return 0;
 }

@@ -8,7 +8,7 @@ bool SessionState::operator==(const SessionState &other) const
         const Tab &a = tabs[i];
         const Tab &b = other.tabs[i];
         if (a.url != b.url || a.catalogue != b.catalogue || a.started != b.started || a.divider != b.divider ||
-            *a.rows != *b.rows)
+            a.container != b.container || *a.rows != *b.rows)
             return false;
     }
     return true;

@@ -1,7 +1,7 @@
 #pragma once
 // What the program keeps of its tabs between runs: per tab the page, the
 // catalogue, the task rows with all their cells, whether its tasks were started
-// and where its divider stands; the tabs in their order.
+// where its divider stands and its container; the tabs in their order.
 
 #include "platform/Win32Types.h"
 
@@ -19,6 +19,8 @@ struct SessionState {
         wstring16 catalogue;
         bool started = false;
         int divider = 0;
+        // The tab's named container (its folder); empty: the default one.
+        wstring16 container;
         // Shared so that a save can hand a tab's rows to the writer without copying them.
         std::shared_ptr<const std::vector<Row>> rows = std::make_shared<const std::vector<Row>>();
     };

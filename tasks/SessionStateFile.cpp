@@ -4,6 +4,7 @@
 #include "platform/WideString.h"
 #include "util/FileFunctions.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -11,7 +12,10 @@
 
 namespace {
 
+// Version 2 adds each tab's container. A state without containers is still
+// written as version 1, which every earlier program reads.
 constexpr std::string_view kMagic = "TessalyTabs 1 ";
+constexpr std::string_view kMagic2 = "TessalyTabs 2 ";
 // Beyond any real program's tabs and rows; a header claiming more is damaged.
 constexpr std::size_t kMaxBody = std::size_t {1} << 30;
 constexpr std::size_t kMaxTabs = 10000;
@@ -124,6 +128,8 @@ std::uint32_t SessionStateFile::Crc32(std::string_view bytes)
 
 std::string SessionStateFile::Compose(const SessionState &state)
 {
+    const bool containers = std::any_of(
+        state.tabs.begin(), state.tabs.end(), [](const SessionState::Tab &tab) { return !tab.container.empty(); });
     std::string body;
     Field(body, state.cleanExit ? 1LL : 0LL);
     Field(body, static_cast<long long>(state.activeTab));
@@ -133,6 +139,8 @@ std::string SessionStateFile::Compose(const SessionState &state)
         Field(body, tab.catalogue);
         Field(body, tab.started ? 1LL : 0LL);
         Field(body, static_cast<long long>(tab.divider));
+        if (containers)
+            Field(body, tab.container);
         Field(body, static_cast<long long>(tab.rows->size()));
         for (const SessionState::Row &row : *tab.rows)
             for (const wstring16 &cell : row)
@@ -140,12 +148,13 @@ std::string SessionStateFile::Compose(const SessionState &state)
     }
     char header[64];
     std::snprintf(header, sizeof header, "%zu %08x\n", body.size(), Crc32(body));
-    return std::string(kMagic) + header + body;
+    return std::string(containers ? kMagic2 : kMagic) + header + body;
 }
 
 bool SessionStateFile::Parse(std::string_view bytes, SessionState *state)
 {
-    if (bytes.substr(0, kMagic.size()) != kMagic)
+    const bool containers = bytes.substr(0, kMagic2.size()) == kMagic2;
+    if (bytes.substr(0, kMagic.size()) != kMagic && !containers)
         return false;
     bytes.remove_prefix(kMagic.size());
     const std::size_t newline = bytes.find('\n');
@@ -185,7 +194,7 @@ bool SessionStateFile::Parse(std::string_view bytes, SessionState *state)
         long long started = 0, divider = 0, rowCount = 0;
         if (!in.Text(&tab.url) || !in.Text(&tab.catalogue) || !in.Number(0, 1, &started) ||
             !in.Number(std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), &divider) ||
-            !in.Number(0, std::numeric_limits<int>::max(), &rowCount))
+            (containers && !in.Text(&tab.container)) || !in.Number(0, std::numeric_limits<int>::max(), &rowCount))
             return false;
         // Every cell takes at least three bytes ("0:,"): more rows than that cannot be there.
         if (static_cast<unsigned long long>(rowCount) * SessionState::kCells * 3 > in.Left())

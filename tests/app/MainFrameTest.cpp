@@ -132,7 +132,7 @@ TEST_F(MainFrameTest, LookMenuMarksTheCurrentLookAndTabMenuHasTheBossKeyCommand)
     QMenu *basic = TopMenu(QStringLiteral("基础功能"));
     ASSERT_NE(basic, nullptr);
     // The boss key, then what leaving the program running needs.
-    ASSERT_EQ(basic->actions().size(), 5);
+    ASSERT_EQ(basic->actions().size(), 7);
     EXPECT_EQ(basic->actions()[0]->data().toUInt(), CMainFrame::ID_BOSS_KEY_SETTINGS);
     EXPECT_EQ(basic->actions()[0]->text(), QStringLiteral("老板键设置"));
     EXPECT_TRUE(basic->actions()[1]->isSeparator());
@@ -142,6 +142,9 @@ TEST_F(MainFrameTest, LookMenuMarksTheCurrentLookAndTabMenuHasTheBossKeyCommand)
     EXPECT_TRUE(basic->actions()[3]->isCheckable());
     EXPECT_EQ(basic->actions()[4]->data().toUInt(), CMainFrame::ID_RUN_RECORD);
     EXPECT_EQ(basic->actions()[4]->text(), QStringLiteral("运行记录"));
+    EXPECT_TRUE(basic->actions()[5]->isSeparator());
+    EXPECT_EQ(basic->actions()[6]->data().toUInt(), CMainFrame::ID_MANAGE_CONTAINERS);
+    EXPECT_EQ(basic->actions()[6]->text(), QStringLiteral("管理容器..."));
     EXPECT_EQ(m_frame->menuBar()->actions().indexOf(basic->menuAction()), 1);
 }
 

@@ -164,3 +164,32 @@ TEST_F(SessionStateFileOnDisk, OnlyThePreviousCopyLeftByACrashBetweenTheRenamesI
     EXPECT_EQ(SessionStateFile::Read(Path(), &read, &damaged), SessionStateFile::Source::None);
     EXPECT_TRUE(damaged);
 }
+
+TEST(SessionStateFile, TabContainersAreKeptAndStatesWithoutThemStayInTheFirstFormat)
+{
+    SessionState plain = Sample(1);
+    const std::string old = Bytes(plain);
+    // Files of before containers existed read as before, and such states are still written so.
+    EXPECT_EQ(old.rfind("TessalyTabs 1 ", 0), 0u);
+    SessionState read;
+    ASSERT_TRUE(SessionStateFile::Parse(old, &read));
+    EXPECT_EQ(read, plain);
+
+    SessionState isolated = Sample(1);
+    isolated.tabs[0].container = u"账号甲";
+    isolated.tabs[2].container = u"b-2";
+    const std::string bytes = Bytes(isolated);
+    EXPECT_EQ(bytes.rfind("TessalyTabs 2 ", 0), 0u);
+    ASSERT_TRUE(SessionStateFile::Parse(bytes, &read));
+    EXPECT_EQ(read, isolated);
+    EXPECT_EQ(read.tabs[1].container, u"");
+    EXPECT_FALSE(read == plain);
+
+    // A body of one format under the other's header is damaged, not misread.
+    std::string swapped = bytes;
+    swapped[12] = '1';
+    EXPECT_FALSE(SessionStateFile::Parse(swapped, &read));
+    std::string raised = old;
+    raised[12] = '2';
+    EXPECT_FALSE(SessionStateFile::Parse(raised, &read));
+}
