@@ -47,6 +47,16 @@ extern "C" const char *__lsan_default_suppressions()
 }
 #endif
 
+#if defined(__SANITIZE_THREAD__)
+// Qt and the browser engine are not built for ThreadSanitizer: their own locks
+// are invisible to it, so what they hand between threads looks like a race.
+extern "C" const char *__tsan_default_suppressions()
+{
+    return "called_from_lib:libQt6WebEngineCore.so\nrace:libQt6Core.so\nrace:libQt6Gui.so\nrace:libQt6Widgets.so\n"
+           "race:libglib-2.0.so\nrace:libfontconfig.so\nrace:libdbus-1.so\nthread:libQt6WebEngineCore.so\n";
+}
+#endif
+
 int main(int argc, char **argv)
 {
 #if defined(__SANITIZE_ADDRESS__)
