@@ -4,10 +4,12 @@
 #include "app/CApplicationLook.h"
 #include "app/CBossKey.h"
 #include "app/CChildFrame.h"
+#include "app/CCustomizeDlg.h"
 #include "app/CDocumentTabs.h"
 #include "app/CSetHotKey.h"
 #include "app/CSplitTracker.h"
 #include "app/CToolBarIcons.h"
+#include "app/CToolBarManager.h"
 #include "app/CUnattendedSettings.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumDoc.h"
@@ -140,7 +142,9 @@ void CMainFrame::BuildMenus()
         ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
     AddCommand(ID_EDIT_PASTE, QStringLiteral("粘贴(&P)"), QKeySequence(Qt::CTRL | Qt::Key_V))
         ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    AddCommand(ID_VIEW_TOOLBAR, QStringLiteral("工具栏(&T)"))->setCheckable(true);
+    // The standard toolbar's item in the toolbars' menu.
+    AddCommand(ID_VIEW_TOOLBAR, QStringLiteral("标准"))->setCheckable(true);
+    AddCommand(ID_VIEW_CUSTOMIZE, QStringLiteral("自定义..."));
     AddCommand(ID_VIEW_STATUS_BAR, QStringLiteral("状态栏(&S)"))->setCheckable(true);
     AddCommand(ID_WINDOW_SPLIT, QStringLiteral("拆分(&P)"));
     AddCommand(ID_WINDOW_NEW, QStringLiteral("新建窗口(&N)"));
@@ -171,7 +175,6 @@ void CMainFrame::BuildMenus()
     }
     m_pNoRecentAction = new QAction(QStringLiteral("最近的文件"), this);
     m_pNoRecentAction->setEnabled(false);
-    m_commands[ID_VIEW_TOOLBAR]->setChecked(true);
     m_commands[ID_VIEW_STATUS_BAR]->setChecked(true);
 
     const auto fileMenu = [this](bool withDocument) {
@@ -193,7 +196,8 @@ void CMainFrame::BuildMenus()
     };
     const auto viewMenu = [this] {
         auto *menu = new QMenu(QStringLiteral("视图(&V)"), this);
-        menu->addAction(m_commands[ID_VIEW_TOOLBAR]);
+        QMenu *toolBars = menu->addMenu(QStringLiteral("工具栏和停靠窗口(&T)"));
+        connect(toolBars, &QMenu::aboutToShow, this, [this, toolBars] { m_pToolBars->FillToolBarsMenu(toolBars); });
         menu->addAction(m_commands[ID_VIEW_STATUS_BAR]);
         auto *lookMenu = menu->addMenu(QStringLiteral("应用程序外观(&A)"));
         for (UINT id = 215; id <= ID_VIEW_APPLOOK_LAST; ++id)
@@ -238,26 +242,87 @@ void CMainFrame::BuildMenus()
 
 void CMainFrame::BuildToolBar()
 {
-    m_pToolBar = addToolBar(QStringLiteral("标准"));
-    m_pToolBar->setObjectName(QStringLiteral("StandardToolBar"));
     QStyle *s = style();
-    const auto button = [this](UINT id, const QIcon &icon) {
-        QAction *action = m_commands[id];
-        if (!icon.isNull())
-            action->setIcon(icon);
-        m_pToolBar->addAction(action);
+    m_commands[ID_FILE_NEW]->setIcon(s->standardIcon(QStyle::SP_FileIcon));
+    m_commands[ID_FILE_SAVE]->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
+    m_commands[ID_EDIT_CUT]->setIcon(CToolBarIcons::Cut());
+    m_commands[ID_EDIT_COPY]->setIcon(CToolBarIcons::Copy());
+    m_commands[ID_EDIT_PASTE]->setIcon(CToolBarIcons::Paste());
+    m_commands[ID_FILE_PRINT]->setIcon(CToolBarIcons::Print());
+    m_commands[ID_APP_ABOUT]->setIcon(s->standardIcon(QStyle::SP_MessageBoxQuestion));
+    const std::vector<UINT> standard {
+        ID_FILE_NEW, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_FILE_PRINT, ID_APP_ABOUT};
+    m_pToolBars = new CToolBarManager(
+        this,
+        [this](UINT id) -> QAction * {
+            // Commands of the menus only: not the recent files nor the keys without an item.
+            const auto it = m_commands.find(id);
+            if (it == m_commands.end() || it->second->text().isEmpty() ||
+                (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + kRecentFileCount))
+                return nullptr;
+            return it->second;
+        },
+        m_commands[ID_VIEW_CUSTOMIZE], QStringLiteral("标准"), standard);
+    m_pToolBars->Load();
+    const auto follow = [this] {
+        m_commands[ID_VIEW_TOOLBAR]->setChecked(m_pToolBars->IsVisible(CToolBarManager::kStandardId));
     };
-    button(ID_FILE_NEW, s->standardIcon(QStyle::SP_FileIcon));
-    button(ID_FILE_SAVE, s->standardIcon(QStyle::SP_DialogSaveButton));
-    m_pToolBar->addSeparator();
-    button(ID_EDIT_CUT, CToolBarIcons::Cut());
-    button(ID_EDIT_COPY, CToolBarIcons::Copy());
-    button(ID_EDIT_PASTE, CToolBarIcons::Paste());
-    m_pToolBar->addSeparator();
-    button(ID_FILE_PRINT, CToolBarIcons::Print());
-    button(ID_APP_ABOUT, s->standardIcon(QStyle::SP_MessageBoxQuestion));
-    connect(m_pToolBar, &QToolBar::visibilityChanged, this,
-        [this](bool visible) { m_commands[ID_VIEW_TOOLBAR]->setChecked(visible); });
+    connect(m_pToolBars->ToolBar(CToolBarManager::kStandardId), &QToolBar::visibilityChanged, this, follow);
+    follow();
+}
+
+QMenu *CMainFrame::createPopupMenu()
+{
+    auto *menu = new QMenu(this);
+    if (m_pToolBars)
+        m_pToolBars->FillToolBarsMenu(menu);
+    return menu;
+}
+
+std::vector<std::pair<QString, std::vector<UINT>>> CMainFrame::MenuCommands() const
+{
+    std::vector<std::pair<QString, std::vector<UINT>>> categories;
+    const std::function<void(const QMenu *, std::vector<UINT> &)> scan = [&](const QMenu *menu,
+                                                                             std::vector<UINT> &into) {
+        for (const QAction *action : menu->actions()) {
+            if (action->menu()) {
+                scan(action->menu(), into);
+                continue;
+            }
+            const UINT id = action->data().toUInt();
+            if (id != 0 && m_pToolBars && m_commands.count(id) &&
+                (id < ID_FILE_MRU_FILE1 || id >= ID_FILE_MRU_FILE1 + kRecentFileCount) &&
+                std::find(into.begin(), into.end(), id) == into.end())
+                into.push_back(id);
+        }
+    };
+    for (const QList<QMenu *> *menus : {&m_menus128, &m_menus130})
+        for (const QMenu *menu : *menus) {
+            const QString name = CToolBarManager::CommandText(menu->menuAction());
+            auto it =
+                std::find_if(categories.begin(), categories.end(), [&](const auto &c) { return c.first == name; });
+            if (it == categories.end()) {
+                categories.emplace_back(name, std::vector<UINT> {});
+                it = categories.end() - 1;
+            }
+            scan(menu, it->second);
+        }
+    return categories;
+}
+
+void CMainFrame::OnCustomize()
+{
+    std::vector<CCustomizeDlg::Category> categories;
+    for (auto &[name, commands] : MenuCommands())
+        categories.push_back({name, commands});
+    CCustomizeDlg dialog(
+        m_pToolBars, std::move(categories),
+        [this](UINT id) -> QAction * {
+            const auto it = m_commands.find(id);
+            return it == m_commands.end() ? nullptr : it->second;
+        },
+        this);
+    dialog.exec();
 }
 
 void CMainFrame::BuildStatusBar()
@@ -379,7 +444,10 @@ bool CMainFrame::OnCommand(UINT id)
         OnEdit(id);
         return true;
     case ID_VIEW_TOOLBAR:
-        m_pToolBar->setVisible(m_commands[id]->isChecked());
+        m_pToolBars->SetVisible(CToolBarManager::kStandardId, !m_pToolBars->IsVisible(CToolBarManager::kStandardId));
+        return true;
+    case ID_VIEW_CUSTOMIZE:
+        OnCustomize();
         return true;
     case ID_VIEW_STATUS_BAR:
         statusBar()->setVisible(m_commands[id]->isChecked());
@@ -813,6 +881,8 @@ void CMainFrame::closeEvent(QCloseEvent *event)
         return;
     }
     m_bClosing = true;
+    if (m_pToolBars)
+        m_pToolBars->Save();
     emit TabsClosing();
     UnregisterHotKey(GetSafeHwnd(), CBossKey::kHotKeyId);
     if (m_pTabs)

@@ -18,6 +18,7 @@
 
 class CChildFrame;
 class CDocumentTabs;
+class CToolBarManager;
 class CVellumDoc;
 class CVellumView;
 class QLabel;
@@ -41,6 +42,7 @@ public:
         ID_EDIT_PASTE = 57637,
         ID_EDIT_UNDO = 57643,
         ID_WINDOW_MANAGER = 131,
+        ID_VIEW_CUSTOMIZE = 126,
         ID_WINDOW_NEW = 57648,
         ID_WINDOW_SPLIT = 57653,
         ID_APP_ABOUT = 57664,
@@ -76,6 +78,7 @@ public:
     CChildFrame *MDIGetActive() const;
     CVellumView *ActiveView() const;
     CDocumentTabs *Tabs() const { return m_pTabs; }
+    CToolBarManager *ToolBars() const { return m_pToolBars; }
     HWND GetSafeHwnd() const;
 
     // Runs a command by its identifier; false when the frame has no such command.
@@ -122,6 +125,11 @@ public:
     void SetStatusText(const QString &text);
     QString StatusText() const;
 
+    // The toolbars' menu (also the one of the toolbars' area): one item per toolbar, then "自定义...".
+    QMenu *createPopupMenu() override;
+    // The commands of each menu, for the customise dialog.
+    std::vector<std::pair<QString, std::vector<UINT>>> MenuCommands() const;
+
 signals:
     // Closing: the tabs are still all there.
     void TabsClosing();
@@ -137,6 +145,7 @@ private:
     void BuildToolBar();
     void BuildStatusBar();
     void UpdateMenu();
+    void OnCustomize();
     void UpdateRecentFiles();
     void AddRecentFile(const wstring16 &path);
     void SaveRecentFiles() const;
@@ -167,7 +176,7 @@ private:
     static constexpr int kRestoreSettleMs = 1000;
     static constexpr int kLockLightsMs = 250;
     QPointer<CChildFrame> m_pTitleSource; // the tab whose title the frame's title shows
-    QToolBar *m_pToolBar = nullptr;
+    CToolBarManager *m_pToolBars = nullptr;
     QLabel *m_pMessagePane = nullptr;
     QLabel *m_pIndicators[3] = {};
     QMenu *m_pFileMenu128 = nullptr;
