@@ -132,6 +132,7 @@ void CMainFrame::BuildMenus()
     AddCommand(ID_FILE_SAVE, QStringLiteral("保存(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S));
     AddCommand(ID_FILE_SAVE_AS, QStringLiteral("另存为(&A)..."));
     AddCommand(ID_FILE_PRINT, QStringLiteral("打印(&P)..."))->setEnabled(false);
+    AddCommand(ID_FILE_SEND_MAIL, QStringLiteral("发送(&D)..."))->setEnabled(false);
     AddCommand(ID_APP_EXIT, QStringLiteral("退出(&X)"));
     // With the standard alternates of the clipboard and undo keys.
     AddCommand(ID_EDIT_UNDO, QStringLiteral("撤消(&U)"), QKeySequence(Qt::CTRL | Qt::Key_Z))
@@ -186,6 +187,10 @@ void CMainFrame::BuildMenus()
         if (withDocument) {
             menu->addAction(m_commands[ID_FILE_SAVE]);
             menu->addAction(m_commands[ID_FILE_SAVE_AS]);
+            menu->addSeparator();
+            menu->addAction(m_commands[ID_FILE_SEND_MAIL]);
+            // The opener may have come or gone since.
+            connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateSendCommand);
         }
         menu->addSeparator();
         menu->addActions(m_recentActions);
@@ -416,6 +421,8 @@ bool CMainFrame::IsCommandEnabled(UINT id) const
 
 bool CMainFrame::OnCommand(UINT id)
 {
+    if (id == ID_FILE_SEND_MAIL)
+        UpdateSendCommand();
     if (!IsCommandEnabled(id))
         return false;
     switch (id) {
@@ -459,6 +466,9 @@ bool CMainFrame::OnCommand(UINT id)
         return true;
     case ID_FILE_PRINT:
         OnFilePrint();
+        return true;
+    case ID_FILE_SEND_MAIL:
+        OnFileSendMail();
         return true;
     case ID_WINDOW_MANAGER: {
         CWindowsDialog dialog(this);
@@ -739,6 +749,24 @@ void CMainFrame::UpdatePrintCommand()
 {
     CVellumView *view = ActiveView();
     m_commands[ID_FILE_PRINT]->setEnabled(view && view->HasPage());
+    UpdateSendCommand();
+}
+
+void CMainFrame::UpdateSendCommand()
+{
+    CChildFrame *frame = MDIGetActive();
+    CVellumView *view = frame ? frame->GetBrowserView() : nullptr;
+    const CVellumDoc *document = frame ? frame->GetDocument() : nullptr;
+    m_commands[ID_FILE_SEND_MAIL]->setEnabled(document && view && view->HasPage() && document->OnUpdateFileSendMail());
+}
+
+void CMainFrame::OnFileSendMail()
+{
+    CChildFrame *frame = MDIGetActive();
+    CVellumView *view = frame ? frame->GetBrowserView() : nullptr;
+    const CVellumDoc *document = frame ? frame->GetDocument() : nullptr;
+    if (document && view && !document->OnFileSendMail(view->GetLocationURL()))
+        MessageBoxW(GetSafeHwnd(), u"无法启动邮件程序。", u"Tessaly", MB_OK | MB_ICONERROR);
 }
 
 void CMainFrame::OnActiveFrameChanged(CChildFrame *frame)

@@ -36,6 +36,7 @@ public:
         ID_FILE_SAVE = 57603,
         ID_FILE_SAVE_AS = 57604,
         ID_FILE_PRINT = 57607,
+        ID_FILE_SEND_MAIL = 57612,
         ID_FILE_MRU_FILE1 = 57616,
         ID_EDIT_COPY = 57634,
         ID_EDIT_CUT = 57635,
@@ -154,6 +155,9 @@ private:
     // Prints the active tab's page through the system's print dialog.
     void OnFilePrint();
     void UpdatePrintCommand();
+    // Send needs the desktop's mail opener and a page whose address it hands on.
+    void UpdateSendCommand();
+    void OnFileSendMail();
     void OnEdit(UINT id);
     void OnNextPane(bool forward);
     void OnActiveFrameChanged(CChildFrame *frame);

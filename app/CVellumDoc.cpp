@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 
 CVellumDoc::CVellumDoc(QObject *parent) : QObject(parent) { }
 
@@ -78,4 +80,19 @@ wstring16 CVellumDoc::FrameTitle(const CChildFrame *frame) const
         return m_strTitle;
     const qsizetype index = frames.indexOf(const_cast<CChildFrame *>(frame));
     return m_strTitle + u":" + QString::number(index + 1).toStdU16String();
+}
+
+QString CVellumDoc::MailOpener() { return QStandardPaths::findExecutable(QStringLiteral("xdg-email")); }
+
+bool CVellumDoc::OnUpdateFileSendMail() const { return !MailOpener().isEmpty(); }
+
+bool CVellumDoc::OnFileSendMail(const wstring16 &address) const
+{
+    const QString opener = MailOpener();
+    if (opener.isEmpty() || address.empty())
+        return false;
+    // Each argument as it is: a page address may hold anything a shell would read.
+    return QProcess::startDetached(opener,
+        {QStringLiteral("--utf8"), QStringLiteral("--subject"), QString::fromStdU16String(m_strTitle),
+            QStringLiteral("--body"), QString::fromStdU16String(address)});
 }

@@ -8,12 +8,15 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 class CChildFrame;
 
 class CVellumDoc : public QObject {
     Q_OBJECT
 public:
+    enum : UINT { ID_FILE_SEND_MAIL = 57612 };
+
     explicit CVellumDoc(QObject *parent = nullptr);
 
     // A new document: the title becomes "Tessaly".
@@ -27,6 +30,14 @@ public:
     void SetTitle(const wstring16 &title);
     const wstring16 &GetPathName() const { return m_strPathName; }
     void SetPathName(const wstring16 &path);
+
+    // Send: hands a page's address to the user's mail program through the
+    // desktop's mail opener (xdg-email), with the document's title as subject.
+    // Offered only where the opener is on the PATH. False when it could not be started.
+    bool OnFileSendMail(const wstring16 &address) const;
+    bool OnUpdateFileSendMail() const;
+    // The opener's full path; empty where the desktop has none.
+    static QString MailOpener();
 
     void AddFrame(CChildFrame *frame);
     // The document goes away with its last frame.

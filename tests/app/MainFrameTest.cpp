@@ -19,6 +19,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -34,6 +35,7 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -276,6 +278,51 @@ TEST_F(MainFrameTest, BossKeyTogglesOnlyVisibilityAndItsPagesKeepRunning)
     EXPECT_GT(Js(view, QStringLiteral("ticks")).toInt(), 40);
     SendMessageW(m_frame->GetSafeHwnd(), WM_HOTKEY, CBossKey::kHotKeyId, 0);
     EXPECT_TRUE(IsWindowVisible(m_frame->GetSafeHwnd()));
+}
+
+// The desktop's mail opener is whatever "xdg-email" the PATH finds first.
+TEST_F(MainFrameTest, SendHandsThePageAddressToTheMailOpenerOnlyWhereThereIsOne)
+{
+    const QByteArray path = qgetenv("PATH");
+    TempDir bin;
+    const QString record = QString::fromStdString((bin.Path() / "args").string());
+    CVellumView *view = NewTab()->GetBrowserView();
+    QUrl page = Page(QStringLiteral("plain.html"));
+    page.setQuery(QStringLiteral("q=$(touch%20pwned)&x='\"; echo"));
+    ASSERT_TRUE(Load(view, page));
+    QMenu *file = TopMenu(QStringLiteral("文件(&F)"));
+    ASSERT_NE(file, nullptr);
+    QAction *send = Command(CVellumDoc::ID_FILE_SEND_MAIL);
+    ASSERT_NE(send, nullptr);
+    EXPECT_EQ(send->text(), QStringLiteral("发送(&D)..."));
+    EXPECT_TRUE(file->actions().contains(send));
+
+    qputenv("PATH", QByteArray(bin.Path().c_str()));
+    emit file->aboutToShow();
+    EXPECT_FALSE(send->isEnabled());
+    EXPECT_FALSE(m_frame->OnCommand(CVellumDoc::ID_FILE_SEND_MAIL));
+
+    {
+        std::ofstream script(bin.Path() / "xdg-email");
+        script << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << record.toStdString()
+               << ".part' && mv '" << record.toStdString() << ".part' '" << record.toStdString() << "'\n";
+    }
+    std::filesystem::permissions(bin.Path() / "xdg-email", std::filesystem::perms::owner_all);
+    qputenv("PATH", QByteArray(bin.Path().c_str()) + ":" + path);
+    emit file->aboutToShow();
+    EXPECT_TRUE(send->isEnabled());
+    EXPECT_TRUE(m_frame->OnCommand(CVellumDoc::ID_FILE_SEND_MAIL));
+    qputenv("PATH", path);
+    ASSERT_TRUE(WaitFor([&] { return QFile::exists(record); }, 10000));
+    QFile args(record);
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(args.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(lines,
+        (QStringList {QStringLiteral("--utf8"), QStringLiteral("--subject"), QStringLiteral("Tessaly"),
+            QStringLiteral("--body"), QString::fromStdU16String(view->GetLocationURL())}));
+    EXPECT_TRUE(lines.value(4).contains(QStringLiteral("$(touch"))) << lines.value(4).toStdString();
+    EXPECT_FALSE(std::filesystem::exists("pwned"));
+    EXPECT_TRUE(m_messages.empty());
 }
 
 TEST_F(MainFrameTest, FirstRunMakesTheIniFileWithExactBytes)
