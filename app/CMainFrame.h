@@ -44,6 +44,9 @@ public:
         ID_EDIT_UNDO = 57643,
         ID_WINDOW_MANAGER = 131,
         ID_VIEW_CUSTOMIZE = 126,
+        IDS_TOOLBAR_STANDARD = 124,
+        IDS_TOOLBAR_CUSTOMIZE = 125,
+        IDS_WINDOWS_MANAGER = 132,
         ID_WINDOW_NEW = 57648,
         ID_WINDOW_SPLIT = 57653,
         ID_APP_ABOUT = 57664,
@@ -142,7 +145,8 @@ protected:
 
 private:
     QAction *AddCommand(UINT id, const QString &text, const QKeySequence &shortcut = {});
-    void BuildMenus();
+    bool BuildMenus();
+    void UpdateCommandStates();
     void BuildToolBar();
     void BuildStatusBar();
     void UpdateMenu();
@@ -183,8 +187,6 @@ private:
     CToolBarManager *m_pToolBars = nullptr;
     QLabel *m_pMessagePane = nullptr;
     QLabel *m_pIndicators[3] = {};
-    QMenu *m_pFileMenu128 = nullptr;
-    QMenu *m_pFileMenu130 = nullptr;
     QList<QMenu *> m_menus128;
     QList<QMenu *> m_menus130;
     std::map<UINT, QAction *> m_commands;

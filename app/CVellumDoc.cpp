@@ -1,6 +1,7 @@
 #include "app/CVellumDoc.h"
 
 #include "app/CChildFrame.h"
+#include "platform/Resource.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,10 +10,18 @@
 
 CVellumDoc::CVellumDoc(QObject *parent) : QObject(parent) { }
 
+wstring16 CVellumDoc::DocString(DocStringIndex index)
+{
+    // Window title, document name, new-file name, filter, extension, type identifier, type name.
+    const QStringList fields = QString::fromStdU16String(Resource::String(IDR_VellumTYPE)).split(QLatin1Char('\n'));
+    return fields.value(index).toStdU16String();
+}
+
 bool CVellumDoc::OnNewDocument()
 {
     m_strPathName.clear();
-    SetTitle(u"Tessaly");
+    const wstring16 name = DocString(docName);
+    SetTitle(name.empty() ? u"Tessaly" : name);
     return true;
 }
 

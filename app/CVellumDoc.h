@@ -15,11 +15,14 @@ class CChildFrame;
 class CVellumDoc : public QObject {
     Q_OBJECT
 public:
-    enum : UINT { ID_FILE_SEND_MAIL = 57612 };
+    enum : UINT { ID_FILE_SEND_MAIL = 57612, IDR_VellumTYPE = 130 };
+    enum DocStringIndex { windowTitle, docName, fileNewName, filterName, filterExt, regFileTypeId, regFileTypeName };
+    // A field of the document string (string 130).
+    static wstring16 DocString(DocStringIndex index);
 
     explicit CVellumDoc(QObject *parent = nullptr);
 
-    // A new document: the title becomes "Tessaly".
+    // A new document: the title becomes the document string's name, "Tessaly".
     bool OnNewDocument();
     // A document from a file: the title becomes the file's name.
     bool OnOpenDocument(const wstring16 &path);
