@@ -79,6 +79,9 @@ QWidget *CCustomizeDlg::MakeCommandsPage()
 
     m_pCommands = new QListWidget(page);
     m_pCommands->setObjectName(QStringLiteral("CommandList"));
+    // Commands with and without pictures in rows of one height.
+    m_pCommands->setIconSize(QSize(16, 16));
+    m_pCommands->setUniformItemSizes(true);
     auto *commandsLabel = new QLabel(QStringLiteral("命令(&D):"), page);
     commandsLabel->setBuddy(m_pCommands);
     grid->addWidget(commandsLabel, 2, 0, 1, 2);
@@ -104,6 +107,8 @@ QWidget *CCustomizeDlg::MakeCommandsPage()
 
     m_pButtons = new QListWidget(page);
     m_pButtons->setObjectName(QStringLiteral("ButtonList"));
+    m_pButtons->setIconSize(QSize(16, 16));
+    m_pButtons->setUniformItemSizes(true);
     auto *buttonsLabel = new QLabel(QStringLiteral("工具栏按钮(&O):"), page);
     buttonsLabel->setBuddy(m_pButtons);
     grid->addWidget(buttonsLabel, 2, 3);

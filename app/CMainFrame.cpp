@@ -124,6 +124,11 @@ QAction *CMainFrame::AddCommand(UINT id, const QString &text, const QKeySequence
     action->setData(id);
     if (!shortcut.isEmpty())
         action->setShortcut(shortcut);
+    if (!text.isEmpty()) {
+        // On a toolbar: "打开" for "打开(&O)...", and a tip naming it in the bold font.
+        action->setIconText(CToolBarManager::CommandText(action));
+        action->setToolTip(CApplicationLook::ToolTipText(CToolBarManager::CommandText(action), shortcut));
+    }
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     m_commands[id] = action;
     addAction(action); // shortcuts work whichever menu is shown
@@ -303,7 +308,8 @@ std::vector<std::pair<QString, std::vector<UINT>>> CMainFrame::MenuCommands() co
                 into.push_back(id);
         }
     };
-    for (const QList<QMenu *> *menus : {&m_menus128, &m_menus130})
+    // The tab's menus first: they hold all but Open.
+    for (const QList<QMenu *> *menus : {&m_menus130, &m_menus128})
         for (const QMenu *menu : *menus) {
             const QString name = CToolBarManager::CommandText(menu->menuAction());
             auto it =

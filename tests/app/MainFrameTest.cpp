@@ -35,6 +35,7 @@
 #include <QStyle>
 #include <QTest>
 #include <QToolBar>
+#include <QToolTip>
 #include <QWidgetAction>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -232,6 +233,14 @@ TEST_F(MainFrameTest, ToolbarButtonsShowPictures)
         EXPECT_FALSE(action->icon().pixmap(16, 16).toImage().isNull()) << action->text().toStdString();
     }
     EXPECT_EQ(buttons, 7);
+    // Tips name the button in the bold interface font, in the tooltip font.
+    const QAction *newFile = bar->actions().first();
+    EXPECT_EQ(newFile->iconText(), QStringLiteral("新建"));
+    EXPECT_TRUE(newFile->toolTip().contains(QStringLiteral("font-weight:bold\">新建</span> (Ctrl+N)")))
+        << newFile->toolTip().toStdString();
+    EXPECT_TRUE(
+        newFile->toolTip().contains(CApplicationLook::InterfaceFont(CApplicationLook::FontKind::Bold).family()));
+    EXPECT_EQ(QToolTip::font(), CApplicationLook::InterfaceFont(CApplicationLook::FontKind::Tooltip));
 }
 
 TEST_F(MainFrameTest, TitleFollowsTheActiveTabsDocument)
