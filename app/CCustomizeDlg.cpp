@@ -1,12 +1,15 @@
 #include "app/CCustomizeDlg.h"
 
+#include "app/CRecentlyUsedMenus.h"
 #include "app/CToolBarManager.h"
 #include "util/ToolBarLayout.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
@@ -23,9 +26,10 @@ const QString kSeparatorText = QStringLiteral("—— 分隔符 ——");
 
 } // namespace
 
-CCustomizeDlg::CCustomizeDlg(
-    CToolBarManager *toolBars, std::vector<Category> categories, CommandLookup commands, QWidget *parent)
-    : QDialog(parent), m_pToolBarSet(toolBars), m_categories(std::move(categories)), m_commandOf(std::move(commands))
+CCustomizeDlg::CCustomizeDlg(CToolBarManager *toolBars, CRecentlyUsedMenus *menus, std::vector<Category> categories,
+    CommandLookup commands, QWidget *parent)
+    : QDialog(parent), m_pToolBarSet(toolBars), m_pMenus(menus), m_categories(std::move(categories)),
+      m_commandOf(std::move(commands))
 {
     setWindowTitle(QStringLiteral("自定义"));
     // Everything the menus offer, once, after the menus one by one.
@@ -40,6 +44,8 @@ CCustomizeDlg::CCustomizeDlg(
     m_pPages = new QTabWidget(this);
     m_pPages->addTab(MakeCommandsPage(), QStringLiteral("命令(&C)"));
     m_pPages->addTab(MakeToolBarsPage(), QStringLiteral("工具栏(&B)"));
+    if (m_pMenus)
+        m_pPages->addTab(MakeOptionsPage(), QStringLiteral("选项(&O)"));
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *close = buttons->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
     close->setDefault(true);
@@ -186,6 +192,31 @@ QWidget *CCustomizeDlg::MakeToolBarsPage()
     connect(m_pDelete, &QPushButton::clicked, this, [this] { DeleteToolBar(ToolBarAt(m_pToolBars->currentRow())); });
     connect(m_pReset, &QPushButton::clicked, this,
         [this] { m_pToolBarSet->ResetToolBar(ToolBarAt(m_pToolBars->currentRow())); });
+    return page;
+}
+
+QWidget *CCustomizeDlg::MakeOptionsPage()
+{
+    auto *page = new QWidget(this);
+    auto *layout = new QVBoxLayout(page);
+    auto *group = new QGroupBox(QStringLiteral("个性化菜单和工具栏"), page);
+    auto *inner = new QVBoxLayout(group);
+    m_pShowAll = new QCheckBox(QStringLiteral("始终显示完整菜单(&N)"), group);
+    m_pShowAll->setObjectName(QStringLiteral("ShowAllBox"));
+    m_pShowAll->setChecked(m_pMenus->ShowAllCommands());
+    auto *note = new QLabel(QStringLiteral("不选时，菜单先只显示基本命令和最近用过的命令，"
+                                           "点菜单末尾的“展开菜单”显示其余命令。"),
+        group);
+    note->setWordWrap(true);
+    auto *reset = new QPushButton(QStringLiteral("重置菜单使用数据(&R)"), group);
+    reset->setObjectName(QStringLiteral("ResetUsageButton"));
+    inner->addWidget(m_pShowAll);
+    inner->addWidget(note);
+    inner->addWidget(reset, 0, Qt::AlignLeft);
+    layout->addWidget(group);
+    layout->addStretch(1);
+    connect(m_pShowAll, &QCheckBox::toggled, this, [this](bool on) { m_pMenus->SetShowAllCommands(on); });
+    connect(reset, &QPushButton::clicked, this, [this] { m_pMenus->ResetUsage(); });
     return page;
 }
 

@@ -12,7 +12,9 @@
 #include <functional>
 #include <vector>
 
+class CRecentlyUsedMenus;
 class CToolBarManager;
+class QCheckBox;
 class QAction;
 class QComboBox;
 class QListWidget;
@@ -28,8 +30,9 @@ public:
     };
     using CommandLookup = std::function<QAction *(UINT)>;
 
-    CCustomizeDlg(
-        CToolBarManager *toolBars, std::vector<Category> categories, CommandLookup commands, QWidget *parent = nullptr);
+    // menus: the short menus' settings for the "选项" page; none, no such page.
+    CCustomizeDlg(CToolBarManager *toolBars, CRecentlyUsedMenus *menus, std::vector<Category> categories,
+        CommandLookup commands, QWidget *parent = nullptr);
 
     // The toolbar the "命令" page edits.
     void SelectToolBar(UINT id);
@@ -49,10 +52,12 @@ public:
     QListWidget *ButtonList() const { return m_pButtons; }
     QListWidget *ToolBarList() const { return m_pToolBars; }
     QComboBox *CategoryBox() const { return m_pCategory; }
+    QCheckBox *ShowAllBox() const { return m_pShowAll; }
 
 private:
     QWidget *MakeCommandsPage();
     QWidget *MakeToolBarsPage();
+    QWidget *MakeOptionsPage();
     void FillCommands();
     void FillButtons(int select = -1);
     void FillToolBars(UINT select = 0);
@@ -61,6 +66,8 @@ private:
     QString AskName(const QString &title, const QString &current);
 
     CToolBarManager *m_pToolBarSet;
+    CRecentlyUsedMenus *m_pMenus;
+    QCheckBox *m_pShowAll = nullptr;
     std::vector<Category> m_categories;
     CommandLookup m_commandOf;
     QTabWidget *m_pPages = nullptr;

@@ -6,6 +6,7 @@
 #include "app/CChildFrame.h"
 #include "app/CCustomizeDlg.h"
 #include "app/CDocumentTabs.h"
+#include "app/CRecentlyUsedMenus.h"
 #include "app/CSetHotKey.h"
 #include "app/CSplitTracker.h"
 #include "app/CToolBarIcons.h"
@@ -129,7 +130,11 @@ QAction *CMainFrame::AddCommand(UINT id, const QString &text, const QKeySequence
         action->setIconText(CToolBarManager::CommandText(action));
         action->setToolTip(CApplicationLook::ToolTipText(CToolBarManager::CommandText(action), shortcut));
     }
-    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    connect(action, &QAction::triggered, this, [this, id] {
+        if (m_pRecentMenus)
+            m_pRecentMenus->Used(id);
+        OnCommand(id);
+    });
     m_commands[id] = action;
     addAction(action); // shortcuts work whichever menu is shown
     return action;
@@ -230,12 +235,18 @@ bool CMainFrame::BuildMenus()
         menu->addAction(action);
         return true;
     };
+    // Shown in short menus before they are expanded.
+    m_pRecentMenus = new CRecentlyUsedMenus(this,
+        {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_PRINT, ID_APP_EXIT, ID_EDIT_CUT, ID_EDIT_PASTE, ID_EDIT_UNDO,
+            ID_APP_ABOUT, ID_VIEW_STATUS_BAR, ID_VIEW_TOOLBAR, 213, 214, 215, 217, 216, 218},
+        {ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE1 + 1, ID_FILE_MRU_FILE1 + 2, ID_FILE_MRU_FILE1 + 3});
     const auto build = [&](const MenuTemplate &menu) {
         QList<QMenu *> menus;
         for (int i = 0; i < static_cast<int>(menu.items.size()); ++i)
             if (QMenu *popup = menu.CreatePopup(i, this, handler)) {
                 // Commands whose state lives outside the program are looked at when their menu opens.
                 connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+                m_pRecentMenus->Attach(popup);
                 menus.append(popup);
             }
         return menus;
@@ -329,7 +340,7 @@ void CMainFrame::OnCustomize()
     for (auto &[name, commands] : MenuCommands())
         categories.push_back({name, commands});
     CCustomizeDlg dialog(
-        m_pToolBars, std::move(categories),
+        m_pToolBars, m_pRecentMenus, std::move(categories),
         [this](UINT id) -> QAction * {
             const auto it = m_commands.find(id);
             return it == m_commands.end() ? nullptr : it->second;

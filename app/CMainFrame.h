@@ -18,6 +18,7 @@
 
 class CChildFrame;
 class CDocumentTabs;
+class CRecentlyUsedMenus;
 class CToolBarManager;
 class CVellumDoc;
 class CVellumView;
@@ -83,6 +84,7 @@ public:
     CVellumView *ActiveView() const;
     CDocumentTabs *Tabs() const { return m_pTabs; }
     CToolBarManager *ToolBars() const { return m_pToolBars; }
+    CRecentlyUsedMenus *RecentlyUsedMenus() const { return m_pRecentMenus; }
     HWND GetSafeHwnd() const;
 
     // Runs a command by its identifier; false when the frame has no such command.
@@ -185,6 +187,7 @@ private:
     static constexpr int kLockLightsMs = 250;
     QPointer<CChildFrame> m_pTitleSource; // the tab whose title the frame's title shows
     CToolBarManager *m_pToolBars = nullptr;
+    CRecentlyUsedMenus *m_pRecentMenus = nullptr;
     QLabel *m_pMessagePane = nullptr;
     QLabel *m_pIndicators[3] = {};
     QList<QMenu *> m_menus128;

@@ -2,10 +2,12 @@
 // customise button's menu, and all of it coming back after a restart.
 
 #include "app/CCustomizeDlg.h"
+#include "app/CRecentlyUsedMenus.h"
 #include "app/CToolBarManager.h"
 #include "tests/app/BrowserTest.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QListWidget>
 #include <QMenu>
@@ -79,8 +81,8 @@ TEST_F(ToolBarCustomizeTest, DialogChoosesTheStandardToolbarsCommandsAndTheyStay
     EXPECT_EQ(standard->windowTitle(), QStringLiteral("标准"));
     EXPECT_EQ(Shown(standard), Standard());
 
-    CCustomizeDlg dialog(
-        Bars(), {{QStringLiteral("文件"), {CMainFrame::ID_FILE_NEW, CMainFrame::ID_FILE_OPEN}}}, [this](UINT id) {
+    CCustomizeDlg dialog(Bars(), nullptr,
+        {{QStringLiteral("文件"), {CMainFrame::ID_FILE_NEW, CMainFrame::ID_FILE_OPEN}}}, [this](UINT id) {
             for (QAction *a : m_frame->actions())
                 if (a->data().toUInt() == id)
                     return a;
@@ -268,6 +270,64 @@ TEST_F(ToolBarCustomizeTest, DamagedSavedStateGivesWorkingToolbars)
     EXPECT_EQ(Bars()->ToolBarIds(), (std::vector<UINT> {CToolBarManager::kStandardId, 0xE828, 0xE831}));
     EXPECT_EQ(Bars()->Buttons(0xE828), std::vector<UINT> {CMainFrame::ID_FILE_NEW});
     EXPECT_EQ(Bars()->Name(0xE828), QStringLiteral("自定义 1"));
+}
+
+TEST_F(ToolBarCustomizeTest, ShortMenusShowBasicAndUsedCommandsUntilExpanded)
+{
+    QSettings().remove(QStringLiteral("Workspace/Menus"));
+    CRecentlyUsedMenus *menus = m_frame->RecentlyUsedMenus();
+    ASSERT_NE(menus, nullptr);
+    EXPECT_TRUE(menus->ShowAllCommands()); // full menus unless the user asks otherwise
+    EXPECT_EQ(menus->BasicCommands(),
+        (std::vector<UINT> {CMainFrame::ID_FILE_NEW, CMainFrame::ID_FILE_OPEN, CMainFrame::ID_FILE_SAVE,
+            CMainFrame::ID_FILE_PRINT, CMainFrame::ID_APP_EXIT, CMainFrame::ID_EDIT_CUT, CMainFrame::ID_EDIT_PASTE,
+            CMainFrame::ID_EDIT_UNDO, CMainFrame::ID_APP_ABOUT, CMainFrame::ID_VIEW_STATUS_BAR,
+            CMainFrame::ID_VIEW_TOOLBAR, 213, 214, 215, 217, 216, 218}));
+    ASSERT_NE(NewTab(), nullptr);
+    QMenu *file = nullptr;
+    for (QAction *a : m_frame->menuBar()->actions())
+        if (a->menu() && a->text() == QStringLiteral("文件(&F)"))
+            file = a->menu();
+    ASSERT_NE(file, nullptr);
+    const auto commands = [&] {
+        QStringList texts;
+        for (QAction *a : file->actions())
+            if (!a->isSeparator() && a->isVisible())
+                texts.append(a->text());
+        return texts;
+    };
+    const QStringList full = commands();
+
+    // Chosen on the dialog's "选项" page, and kept.
+    CCustomizeDlg dialog(Bars(), menus, {}, [](UINT) { return static_cast<QAction *>(nullptr); });
+    ASSERT_NE(dialog.ShowAllBox(), nullptr);
+    dialog.ShowAllBox()->setChecked(false);
+    EXPECT_FALSE(QSettings().value(QStringLiteral("Workspace/Menus/ShowAllCommands")).toBool());
+
+    emit file->aboutToShow();
+    EXPECT_EQ(commands(),
+        (QStringList {QStringLiteral("新建(&N)"), QStringLiteral("保存(&S)"), QStringLiteral("最近的文件"),
+            QStringLiteral("退出(&X)"), QStringLiteral("展开菜单(&E) ⌄")}));
+    emit file->aboutToHide();
+    EXPECT_EQ(commands(), full);
+
+    // A command the user ran stays in the short menu, also after a restart.
+    menus->Used(CMainFrame::ID_FILE_CLOSE);
+    Restart();
+    ASSERT_NE(NewTab(), nullptr);
+    for (QAction *a : m_frame->menuBar()->actions())
+        if (a->menu() && a->text() == QStringLiteral("文件(&F)"))
+            file = a->menu();
+    EXPECT_FALSE(m_frame->RecentlyUsedMenus()->ShowAllCommands());
+    emit file->aboutToShow();
+    EXPECT_TRUE(commands().contains(QStringLiteral("关闭(&C)")));
+    EXPECT_FALSE(commands().contains(QStringLiteral("另存为(&A)...")));
+    emit file->aboutToHide();
+    m_frame->RecentlyUsedMenus()->ResetUsage();
+    m_frame->RecentlyUsedMenus()->SetShowAllCommands(true);
+    emit file->aboutToShow();
+    EXPECT_EQ(commands(), full);
+    emit file->aboutToHide();
 }
 
 } // namespace
