@@ -80,10 +80,10 @@ void CRecentlyUsedMenus::Shorten(QMenu *menu)
     m_pShortened = menu;
     menu->addAction(m_pExpand);
     disconnect(m_pExpand, nullptr, this, nullptr);
-    connect(m_pExpand, &QAction::triggered, this, [this, menu, at = menu->pos()] {
+    connect(m_pExpand, &QAction::triggered, this, [this, menu] {
         // Opened again where it was, with everything.
         m_bExpanding = true;
-        menu->popup(at);
+        menu->popup(menu->pos());
     });
 }
 
