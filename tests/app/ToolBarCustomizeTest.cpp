@@ -179,6 +179,13 @@ TEST_F(ToolBarCustomizeTest, UserToolbarIsCreatedHiddenAndRestoredAfterRestart)
     EXPECT_FALSE(items[1]->isChecked());
     EXPECT_TRUE(items[2]->isSeparator());
     EXPECT_EQ(items[3]->data().toUInt(), 126u);
+    {
+        // The toolbars' area offers the same (its menu is the frame's child until deleted here).
+        const std::unique_ptr<QMenu> pane(m_frame->createPopupMenu());
+        ASSERT_EQ(pane->actions().size(), 4);
+        EXPECT_EQ(pane->actions()[1]->text(), QStringLiteral("我的工具"));
+        EXPECT_EQ(pane->actions()[3]->data().toUInt(), 126u);
+    }
     items[1]->trigger();
     EXPECT_FALSE(mine->isHidden());
     Restart();
