@@ -1,33 +1,38 @@
 #include "app/CAboutDlg.h"
 
-#include <QApplication>
-#include <QDialogButtonBox>
-#include <QHBoxLayout>
+#include "app/CAppIcon.h"
+#include "platform/ControlStyles.h"
+#include "platform/qt/DialogForm.h"
+#include "platform/qt/WindowBinding.h"
+
 #include <QLabel>
-#include <QPushButton>
-#include <QStyle>
-#include <QVBoxLayout>
 
 CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("关于 Tessaly"));
-    auto *icon = new QLabel(this);
-    const QIcon appIcon =
-        qApp->windowIcon().isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon) : qApp->windowIcon();
-    icon->setPixmap(appIcon.pixmap(32, 32));
-    auto *texts = new QVBoxLayout;
-    texts->addWidget(new QLabel(QStringLiteral("Tessaly，1.0 版"), this));
-    texts->addWidget(new QLabel(QStringLiteral("按时驱动网页的任务工具"), this));
-    texts->addWidget(new QLabel(QStringLiteral("版权所有 (C) 2026 Tessaly 开发者"), this));
-    auto *ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    m_window = std::make_unique<WindowBinding>(this, u"#32770", nullptr);
+    auto dialogTemplate = DialogTemplate::Load(IDD);
+    if (!dialogTemplate)
+        return;
+    m_form = std::make_unique<DialogForm>(std::move(*dialogTemplate), this, m_window->Handle());
+    setFixedSize(m_form->DesignSize());
+    // An icon control shows the program's icon in the size the template gives it.
+    const std::vector<HWND> windows = m_form->Windows();
+    const std::vector<DialogControl> &controls = m_form->Template().controls;
+    for (std::size_t i = 0; i < controls.size() && i < windows.size(); ++i)
+        if ((controls[i].style & SS_TYPEMASK) == SS_ICON)
+            if (auto *label = qobject_cast<QLabel *>(m_form->WidgetOf(windows[i]))) {
+                label->setText(QString());
+                label->setPixmap(CAppIcon::Icon().pixmap(label->size().boundedTo(QSize(32, 32))));
+            }
+    connect(m_form.get(), &DialogForm::command, this, [this](int id, int code) {
+        if (id == IDOK && code == BN_CLICKED)
+            accept();
+    });
+}
 
-    auto *top = new QHBoxLayout;
-    top->addWidget(icon, 0, Qt::AlignTop);
-    top->addLayout(texts, 1);
-    top->addWidget(ok, 0, Qt::AlignTop);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    setSizeGripEnabled(false);
+CAboutDlg::~CAboutDlg()
+{
+    m_form.reset();
+    m_window.reset();
 }

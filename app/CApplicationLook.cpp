@@ -192,12 +192,24 @@ void CApplicationLook::Store(int lookId)
     settings.setValue(kLookKey, lookId);
 }
 
-QFont CApplicationLook::InterfaceFont(bool bold)
+QFont CApplicationLook::InterfaceFont(FontKind kind)
 {
     QFont font(CjkFamily());
     font.setPixelSize(12);
-    font.setBold(bold);
+    font.setBold(kind == FontKind::Bold);
     return font;
+}
+
+QString CApplicationLook::ToolTipText(const QString &name, const QKeySequence &key)
+{
+    const QFont bold = InterfaceFont(FontKind::Bold);
+    QString tip = QStringLiteral("<span style=\"font-family:'%1'; font-size:%2px; font-weight:bold\">%3</span>")
+                      .arg(bold.family().toHtmlEscaped())
+                      .arg(bold.pixelSize())
+                      .arg(name.toHtmlEscaped());
+    if (!key.isEmpty())
+        tip += QStringLiteral(" (%1)").arg(key.toString(QKeySequence::NativeText).toHtmlEscaped());
+    return tip;
 }
 
 void CApplicationLook::ApplyInterfaceFonts(QWidget *frame)
@@ -205,7 +217,7 @@ void CApplicationLook::ApplyInterfaceFonts(QWidget *frame)
     const QFont regular = InterfaceFont();
     for (const char *cls : {"QMenuBar", "QMenu", "QToolBar", "QToolButton", "QStatusBar", "QTabBar"})
         QApplication::setFont(regular, cls);
-    QToolTip::setFont(regular);
+    QToolTip::setFont(InterfaceFont(FontKind::Tooltip));
     if (frame)
         frame->setFont(regular);
 }

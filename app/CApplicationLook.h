@@ -5,6 +5,7 @@
 // Office 2007 colour scheme with that family's style.
 
 #include <QFont>
+#include <QKeySequence>
 #include <QPalette>
 #include <QString>
 
@@ -49,9 +50,14 @@ public:
     static int ReadStored();
     static void Store(int lookId);
 
-    // "微软雅黑" at a 12-pixel character height where that family is
-    // installed, else a Chinese sans family that is.
-    static QFont InterfaceFont(bool bold = false);
+    // The frame's three interface fonts: "微软雅黑" at a 12-pixel character
+    // height where that family is installed, else a Chinese sans family that is.
+    // Regular for menus and bars, bold for what stands out in them (a menu's
+    // default item, the name of a toolbar button in its tip), tooltip for tips.
+    enum class FontKind { Regular, Bold, Tooltip };
+    static QFont InterfaceFont(FontKind kind = FontKind::Regular);
+    // A toolbar button's tip: its name in the bold font, then its key.
+    static QString ToolTipText(const QString &name, const QKeySequence &key);
     // Gives the frame, its menus, bars and tool tips the interface fonts.
     static void ApplyInterfaceFonts(QWidget *frame);
 };

@@ -6,11 +6,14 @@
 #include "app/CChildFrame.h"
 #include "app/CContainers.h"
 #include "app/CContainersDlg.h"
+#include "app/CCustomizeDlg.h"
 #include "app/CDocumentTabs.h"
 #include "app/CNewIsolatedTabDlg.h"
+#include "app/CRecentlyUsedMenus.h"
 #include "app/CSetHotKey.h"
 #include "app/CSplitTracker.h"
 #include "app/CToolBarIcons.h"
+#include "app/CToolBarManager.h"
 #include "app/CUnattendedSettings.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumDoc.h"
@@ -18,8 +21,10 @@
 #include "app/CVellumView.h"
 #include "app/CWindowsDialog.h"
 
+#include "platform/Resource.h"
 #include "platform/UserInterface.h"
 #include "platform/Window.h"
+#include "platform/qt/MenuTemplate.h"
 #include "platform/qt/WindowBinding.h"
 #include "platform/qt/X11Keyboard.h"
 
@@ -43,6 +48,9 @@
 #include <QToolBar>
 #include <QWebEnginePage>
 
+#include <algorithm>
+#include <functional>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -92,7 +100,8 @@ bool CMainFrame::LoadFrame()
     connect(m_pTabs, &CDocumentTabs::CountChanged, this, [this] { UpdateMenu(); });
     connect(m_pTabs, &CDocumentTabs::ActiveFrameChanged, this, &CMainFrame::OnActiveFrameChanged);
 
-    BuildMenus();
+    if (!BuildMenus())
+        return false;
     UpdateLookMenu();
     BuildToolBar();
     BuildStatusBar();
@@ -119,54 +128,84 @@ QAction *CMainFrame::AddCommand(UINT id, const QString &text, const QKeySequence
     action->setData(id);
     if (!shortcut.isEmpty())
         action->setShortcut(shortcut);
-    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    if (!text.isEmpty()) {
+        // On a toolbar: "打开" for "打开(&O)...", and a tip naming it in the bold font.
+        action->setIconText(CToolBarManager::CommandText(action));
+        action->setToolTip(CApplicationLook::ToolTipText(CToolBarManager::CommandText(action), shortcut));
+    }
+    connect(action, &QAction::triggered, this, [this, id] {
+        if (m_pRecentMenus)
+            m_pRecentMenus->Used(id);
+        OnCommand(id);
+    });
     m_commands[id] = action;
     addAction(action); // shortcuts work whichever menu is shown
     return action;
 }
 
-void CMainFrame::BuildMenus()
+bool CMainFrame::BuildMenus()
 {
-    AddCommand(ID_FILE_NEW, QStringLiteral("新建(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N));
-    AddCommand(ID_FILE_OPEN, QStringLiteral("打开(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
-    AddCommand(ID_FILE_CLOSE, QStringLiteral("关闭(&C)"));
-    AddCommand(ID_FILE_SAVE, QStringLiteral("保存(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S));
-    AddCommand(ID_FILE_SAVE_AS, QStringLiteral("另存为(&A)..."));
+    const std::optional<MenuTemplate> menu128 = MenuTemplate::Load(IDR_MAINFRAME);
+    const std::optional<MenuTemplate> menu130 = MenuTemplate::Load(IDR_VellumTYPE);
+    if (!menu128 || !menu130)
+        return false;
+    // Each command's text as the menus give it.
+    std::map<UINT, QString> texts;
+    const std::function<void(const std::vector<MenuTemplate::Item> &)> collect =
+        [&](const std::vector<MenuTemplate::Item> &items) {
+            for (const MenuTemplate::Item &item : items) {
+                if (item.id != 0 && !texts.count(static_cast<UINT>(item.id)))
+                    texts[static_cast<UINT>(item.id)] = QString::fromStdU16String(item.text);
+                collect(item.items);
+            }
+        };
+    collect(menu128->items);
+    collect(menu130->items);
+    const auto text = [&](UINT id) { return texts.count(id) ? texts[id] : QString(); };
+    const auto string = [](UINT id) { return QString::fromStdU16String(Resource::String(id)); };
+
+    AddCommand(ID_FILE_NEW, text(ID_FILE_NEW), QKeySequence(Qt::CTRL | Qt::Key_N));
+    AddCommand(ID_FILE_OPEN, text(ID_FILE_OPEN), QKeySequence(Qt::CTRL | Qt::Key_O));
+    AddCommand(ID_FILE_CLOSE, text(ID_FILE_CLOSE));
+    AddCommand(ID_FILE_SAVE, text(ID_FILE_SAVE), QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddCommand(ID_FILE_SAVE_AS, text(ID_FILE_SAVE_AS));
+    // Only on the toolbar.
     AddCommand(ID_FILE_PRINT, QStringLiteral("打印(&P)..."))->setEnabled(false);
-    AddCommand(ID_APP_EXIT, QStringLiteral("退出(&X)"));
+    AddCommand(ID_FILE_SEND_MAIL, text(ID_FILE_SEND_MAIL))->setEnabled(false);
+    AddCommand(ID_APP_EXIT, text(ID_APP_EXIT));
     // With the standard alternates of the clipboard and undo keys.
-    AddCommand(ID_EDIT_UNDO, QStringLiteral("撤消(&U)"), QKeySequence(Qt::CTRL | Qt::Key_Z))
+    AddCommand(ID_EDIT_UNDO, text(ID_EDIT_UNDO), QKeySequence(Qt::CTRL | Qt::Key_Z))
         ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
-    AddCommand(ID_EDIT_CUT, QStringLiteral("剪切(&T)"), QKeySequence(Qt::CTRL | Qt::Key_X))
+    AddCommand(ID_EDIT_CUT, text(ID_EDIT_CUT), QKeySequence(Qt::CTRL | Qt::Key_X))
         ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
-    AddCommand(ID_EDIT_COPY, QStringLiteral("复制(&C)"), QKeySequence(Qt::CTRL | Qt::Key_C))
+    AddCommand(ID_EDIT_COPY, text(ID_EDIT_COPY), QKeySequence(Qt::CTRL | Qt::Key_C))
         ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    AddCommand(ID_EDIT_PASTE, QStringLiteral("粘贴(&P)"), QKeySequence(Qt::CTRL | Qt::Key_V))
+    AddCommand(ID_EDIT_PASTE, text(ID_EDIT_PASTE), QKeySequence(Qt::CTRL | Qt::Key_V))
         ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    AddCommand(ID_VIEW_TOOLBAR, QStringLiteral("工具栏(&T)"))->setCheckable(true);
-    AddCommand(ID_VIEW_STATUS_BAR, QStringLiteral("状态栏(&S)"))->setCheckable(true);
-    AddCommand(ID_WINDOW_SPLIT, QStringLiteral("拆分(&P)"));
-    AddCommand(ID_WINDOW_NEW, QStringLiteral("新建窗口(&N)"));
-    AddCommand(ID_WINDOW_MANAGER, QStringLiteral("窗口(&W)..."));
-    AddCommand(ID_APP_ABOUT, QStringLiteral("关于 Tessaly(&A)..."));
+    // The standard toolbar's item in the toolbars' menu.
+    AddCommand(ID_VIEW_TOOLBAR, string(IDS_TOOLBAR_STANDARD))->setCheckable(true);
+    AddCommand(ID_VIEW_CUSTOMIZE, string(IDS_TOOLBAR_CUSTOMIZE));
+    AddCommand(ID_VIEW_STATUS_BAR, text(ID_VIEW_STATUS_BAR))->setCheckable(true);
+    AddCommand(ID_WINDOW_SPLIT, text(ID_WINDOW_SPLIT));
+    AddCommand(ID_WINDOW_NEW, text(ID_WINDOW_NEW));
+    AddCommand(ID_WINDOW_MANAGER, string(IDS_WINDOWS_MANAGER));
+    AddCommand(ID_APP_ABOUT, text(ID_APP_ABOUT));
     AddCommand(ID_NEXT_PANE, QString(), QKeySequence(Qt::Key_F6));
     AddCommand(ID_PREV_PANE, QString(), QKeySequence(Qt::SHIFT | Qt::Key_F6));
-    AddCommand(ID_BOSS_KEY_SETTINGS, QStringLiteral("老板键设置"));
+    AddCommand(ID_BOSS_KEY_SETTINGS, text(ID_BOSS_KEY_SETTINGS));
     AddCommand(ID_SHOW_WINDOW, QStringLiteral("显示窗口"));
-    AddCommand(ID_RESTORE_ON_START, QStringLiteral("启动时恢复上次的任务"))->setCheckable(true);
-    AddCommand(ID_AUTOSTART, QStringLiteral("开机自动运行"))->setCheckable(true);
-    AddCommand(ID_RUN_RECORD, QStringLiteral("运行记录"));
-    AddCommand(ID_FILE_NEW_ISOLATED, QStringLiteral("新建隔离标签页..."));
-    AddCommand(ID_MANAGE_CONTAINERS, QStringLiteral("管理容器..."));
-    // Only the four Office 2007 looks are offered; 210-214 still work as commands.
+    AddCommand(ID_RESTORE_ON_START, text(ID_RESTORE_ON_START))->setCheckable(true);
+    AddCommand(ID_AUTOSTART, text(ID_AUTOSTART))->setCheckable(true);
+    AddCommand(ID_RUN_RECORD, text(ID_RUN_RECORD));
+    AddCommand(ID_FILE_NEW_ISOLATED, text(ID_FILE_NEW_ISOLATED));
+    AddCommand(ID_MANAGE_CONTAINERS, text(ID_MANAGE_CONTAINERS));
+    // Only the four Office 2007 looks are in the menus; 210-214 still work as commands.
     auto *looks = new QActionGroup(this);
     looks->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     const QString lookNames[] = {QStringLiteral("Windows 2000(&2)"), QStringLiteral("Office XP(&X)"),
-        QStringLiteral("Windows XP(&W)"), QStringLiteral("Office 2003(&3)"), QStringLiteral("Visual Studio 2005(&V)"),
-        QStringLiteral("Office 2007 (蓝色样式)(&B)"), QStringLiteral("Office 2007 (黑色样式)(&L)"),
-        QStringLiteral("Office 2007 (银色样式)(&S)"), QStringLiteral("Office 2007 (水绿色样式)(&A)")};
+        QStringLiteral("Windows XP(&W)"), QStringLiteral("Office 2003(&3)"), QStringLiteral("Visual Studio 2005(&V)")};
     for (UINT id = ID_VIEW_APPLOOK_FIRST; id <= ID_VIEW_APPLOOK_LAST; ++id) {
-        QAction *action = AddCommand(id, lookNames[id - ID_VIEW_APPLOOK_FIRST]);
+        QAction *action = AddCommand(id, id < 215 ? lookNames[id - ID_VIEW_APPLOOK_FIRST] : text(id));
         action->setCheckable(true);
         looks->addAction(action);
     }
@@ -174,98 +213,145 @@ void CMainFrame::BuildMenus()
         QAction *action = AddCommand(ID_FILE_MRU_FILE1 + i, QString());
         m_recentActions.append(action);
     }
-    m_pNoRecentAction = new QAction(QStringLiteral("最近的文件"), this);
+    m_pNoRecentAction = new QAction(text(ID_FILE_MRU_FILE1), this);
     m_pNoRecentAction->setEnabled(false);
-    m_commands[ID_VIEW_TOOLBAR]->setChecked(true);
     m_commands[ID_VIEW_STATUS_BAR]->setChecked(true);
 
-    const auto fileMenu = [this](bool withDocument) {
-        auto *menu = new QMenu(QStringLiteral("文件(&F)"), this);
-        menu->addAction(m_commands[ID_FILE_NEW]);
-        menu->addAction(m_commands[ID_FILE_NEW_ISOLATED]);
-        if (!withDocument)
-            menu->addAction(m_commands[ID_FILE_OPEN]);
-        menu->addAction(m_commands[ID_FILE_CLOSE]);
-        if (withDocument) {
-            menu->addAction(m_commands[ID_FILE_SAVE]);
-            menu->addAction(m_commands[ID_FILE_SAVE_AS]);
+    // Every item is the frame's own command; the recent files and the toolbars stand for their placeholders.
+    const MenuTemplate::ItemHandler handler = [this](QMenu *menu, const MenuTemplate::Item &item) {
+        const auto holds = [](const MenuTemplate::Item &popup, UINT id) {
+            return std::any_of(popup.items.begin(), popup.items.end(),
+                [id](const MenuTemplate::Item &i) { return static_cast<UINT>(i.id) == id; });
+        };
+        if (!item.items.empty()) {
+            if (!holds(item, ID_VIEW_TOOLBAR))
+                return false;
+            QMenu *toolBars = menu->addMenu(QString::fromStdU16String(item.text));
+            connect(toolBars, &QMenu::aboutToShow, this, [this, toolBars] { m_pToolBars->FillToolBarsMenu(toolBars); });
+            return true;
         }
-        menu->addSeparator();
-        menu->addActions(m_recentActions);
-        menu->addAction(m_pNoRecentAction);
-        menu->addSeparator();
-        menu->addAction(m_commands[ID_APP_EXIT]);
-        return menu;
+        const auto id = static_cast<UINT>(item.id);
+        if (id == ID_FILE_MRU_FILE1) {
+            menu->addActions(m_recentActions);
+            menu->addAction(m_pNoRecentAction);
+            return true;
+        }
+        QAction *action = m_commands.count(id) ? m_commands[id] : AddCommand(id, QString::fromStdU16String(item.text));
+        menu->addAction(action);
+        return true;
     };
-    const auto viewMenu = [this] {
-        auto *menu = new QMenu(QStringLiteral("视图(&V)"), this);
-        menu->addAction(m_commands[ID_VIEW_TOOLBAR]);
-        menu->addAction(m_commands[ID_VIEW_STATUS_BAR]);
-        auto *lookMenu = menu->addMenu(QStringLiteral("应用程序外观(&A)"));
-        for (UINT id = 215; id <= ID_VIEW_APPLOOK_LAST; ++id)
-            lookMenu->addAction(m_commands[id]);
-        menu->addSeparator();
-        menu->addAction(m_commands[ID_WINDOW_SPLIT]);
-        return menu;
+    // Shown in short menus before they are expanded.
+    m_pRecentMenus = new CRecentlyUsedMenus(this,
+        {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_PRINT, ID_APP_EXIT, ID_EDIT_CUT, ID_EDIT_PASTE, ID_EDIT_UNDO,
+            ID_APP_ABOUT, ID_VIEW_STATUS_BAR, ID_VIEW_TOOLBAR, 213, 214, 215, 217, 216, 218},
+        {ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE1 + 1, ID_FILE_MRU_FILE1 + 2, ID_FILE_MRU_FILE1 + 3});
+    const auto build = [&](const MenuTemplate &menu) {
+        QList<QMenu *> menus;
+        for (int i = 0; i < static_cast<int>(menu.items.size()); ++i)
+            if (QMenu *popup = menu.CreatePopup(i, this, handler)) {
+                // Commands whose state lives outside the program are looked at when their menu opens.
+                connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+                m_pRecentMenus->Attach(popup);
+                menus.append(popup);
+            }
+        return menus;
     };
-    const auto helpMenu = [this] {
-        auto *menu = new QMenu(QStringLiteral("帮助(&H)"), this);
-        menu->addAction(m_commands[ID_APP_ABOUT]);
-        return menu;
-    };
+    m_menus128 = build(*menu128);
+    m_menus130 = build(*menu130);
+    return true;
+}
 
-    m_pFileMenu128 = fileMenu(false);
-    m_menus128 = {m_pFileMenu128, viewMenu(), helpMenu()};
-
-    m_pFileMenu130 = fileMenu(true);
-    auto *editMenu = new QMenu(QStringLiteral("编辑(&E)"), this);
-    editMenu->addAction(m_commands[ID_EDIT_UNDO]);
-    editMenu->addSeparator();
-    editMenu->addAction(m_commands[ID_EDIT_CUT]);
-    editMenu->addAction(m_commands[ID_EDIT_COPY]);
-    editMenu->addAction(m_commands[ID_EDIT_PASTE]);
-    auto *windowMenu = new QMenu(QStringLiteral("窗口(&W)"), this);
-    windowMenu->addAction(m_commands[ID_WINDOW_NEW]);
-    windowMenu->addSeparator();
-    windowMenu->addAction(m_commands[ID_WINDOW_MANAGER]);
-    auto *basicMenu = new QMenu(QStringLiteral("基础功能"), this);
-    basicMenu->addAction(m_commands[ID_BOSS_KEY_SETTINGS]);
-    basicMenu->addSeparator();
-    basicMenu->addAction(m_commands[ID_RESTORE_ON_START]);
-    basicMenu->addAction(m_commands[ID_AUTOSTART]);
-    basicMenu->addAction(m_commands[ID_RUN_RECORD]);
-    basicMenu->addSeparator();
-    basicMenu->addAction(m_commands[ID_MANAGE_CONTAINERS]);
-    // The settings live in files the user may change by other means.
-    connect(basicMenu, &QMenu::aboutToShow, this, [this] {
-        m_commands[ID_RESTORE_ON_START]->setChecked(CUnattendedSettings::RestoreOnStart());
-        m_commands[ID_AUTOSTART]->setChecked(CUnattendedSettings::AutostartOn());
-    });
-    m_menus130 = {m_pFileMenu130, basicMenu, editMenu, viewMenu(), windowMenu, helpMenu()};
+void CMainFrame::UpdateCommandStates()
+{
+    UpdateSendCommand();
+    m_commands[ID_RESTORE_ON_START]->setChecked(CUnattendedSettings::RestoreOnStart());
+    m_commands[ID_AUTOSTART]->setChecked(CUnattendedSettings::AutostartOn());
 }
 
 void CMainFrame::BuildToolBar()
 {
-    m_pToolBar = addToolBar(QStringLiteral("标准"));
-    m_pToolBar->setObjectName(QStringLiteral("StandardToolBar"));
     QStyle *s = style();
-    const auto button = [this](UINT id, const QIcon &icon) {
-        QAction *action = m_commands[id];
-        if (!icon.isNull())
-            action->setIcon(icon);
-        m_pToolBar->addAction(action);
+    m_commands[ID_FILE_NEW]->setIcon(s->standardIcon(QStyle::SP_FileIcon));
+    m_commands[ID_FILE_SAVE]->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
+    m_commands[ID_EDIT_CUT]->setIcon(CToolBarIcons::Cut());
+    m_commands[ID_EDIT_COPY]->setIcon(CToolBarIcons::Copy());
+    m_commands[ID_EDIT_PASTE]->setIcon(CToolBarIcons::Paste());
+    m_commands[ID_FILE_PRINT]->setIcon(CToolBarIcons::Print());
+    m_commands[ID_APP_ABOUT]->setIcon(s->standardIcon(QStyle::SP_MessageBoxQuestion));
+    const std::vector<UINT> standard {
+        ID_FILE_NEW, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_FILE_PRINT, ID_APP_ABOUT};
+    m_pToolBars = new CToolBarManager(
+        this,
+        [this](UINT id) -> QAction * {
+            // Commands of the menus only: not the recent files nor the keys without an item.
+            const auto it = m_commands.find(id);
+            if (it == m_commands.end() || it->second->text().isEmpty() ||
+                (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + kRecentFileCount))
+                return nullptr;
+            return it->second;
+        },
+        m_commands[ID_VIEW_CUSTOMIZE], QString::fromStdU16String(Resource::String(IDS_TOOLBAR_STANDARD)), standard);
+    m_pToolBars->Load();
+    const auto follow = [this] {
+        m_commands[ID_VIEW_TOOLBAR]->setChecked(m_pToolBars->IsVisible(CToolBarManager::kStandardId));
     };
-    button(ID_FILE_NEW, s->standardIcon(QStyle::SP_FileIcon));
-    button(ID_FILE_SAVE, s->standardIcon(QStyle::SP_DialogSaveButton));
-    m_pToolBar->addSeparator();
-    button(ID_EDIT_CUT, CToolBarIcons::Cut());
-    button(ID_EDIT_COPY, CToolBarIcons::Copy());
-    button(ID_EDIT_PASTE, CToolBarIcons::Paste());
-    m_pToolBar->addSeparator();
-    button(ID_FILE_PRINT, CToolBarIcons::Print());
-    button(ID_APP_ABOUT, s->standardIcon(QStyle::SP_MessageBoxQuestion));
-    connect(m_pToolBar, &QToolBar::visibilityChanged, this,
-        [this](bool visible) { m_commands[ID_VIEW_TOOLBAR]->setChecked(visible); });
+    connect(m_pToolBars->ToolBar(CToolBarManager::kStandardId), &QToolBar::visibilityChanged, this, follow);
+    follow();
+}
+
+QMenu *CMainFrame::createPopupMenu()
+{
+    auto *menu = new QMenu(this);
+    if (m_pToolBars)
+        m_pToolBars->FillToolBarsMenu(menu);
+    return menu;
+}
+
+std::vector<std::pair<QString, std::vector<UINT>>> CMainFrame::MenuCommands() const
+{
+    std::vector<std::pair<QString, std::vector<UINT>>> categories;
+    const std::function<void(const QMenu *, std::vector<UINT> &)> scan = [&](const QMenu *menu,
+                                                                             std::vector<UINT> &into) {
+        for (const QAction *action : menu->actions()) {
+            if (action->menu()) {
+                scan(action->menu(), into);
+                continue;
+            }
+            const UINT id = action->data().toUInt();
+            if (id != 0 && m_pToolBars && m_commands.count(id) &&
+                (id < ID_FILE_MRU_FILE1 || id >= ID_FILE_MRU_FILE1 + kRecentFileCount) &&
+                std::find(into.begin(), into.end(), id) == into.end())
+                into.push_back(id);
+        }
+    };
+    // The tab's menus first: they hold all but Open.
+    for (const QList<QMenu *> *menus : {&m_menus130, &m_menus128})
+        for (const QMenu *menu : *menus) {
+            const QString name = CToolBarManager::CommandText(menu->menuAction());
+            auto it =
+                std::find_if(categories.begin(), categories.end(), [&](const auto &c) { return c.first == name; });
+            if (it == categories.end()) {
+                categories.emplace_back(name, std::vector<UINT> {});
+                it = categories.end() - 1;
+            }
+            scan(menu, it->second);
+        }
+    return categories;
+}
+
+void CMainFrame::OnCustomize()
+{
+    std::vector<CCustomizeDlg::Category> categories;
+    for (auto &[name, commands] : MenuCommands())
+        categories.push_back({name, commands});
+    CCustomizeDlg dialog(
+        m_pToolBars, m_pRecentMenus, std::move(categories),
+        [this](UINT id) -> QAction * {
+            const auto it = m_commands.find(id);
+            return it == m_commands.end() ? nullptr : it->second;
+        },
+        this);
+    dialog.exec();
 }
 
 void CMainFrame::BuildStatusBar()
@@ -359,6 +445,8 @@ bool CMainFrame::IsCommandEnabled(UINT id) const
 
 bool CMainFrame::OnCommand(UINT id)
 {
+    if (id == ID_FILE_SEND_MAIL)
+        UpdateSendCommand();
     if (!IsCommandEnabled(id))
         return false;
     switch (id) {
@@ -387,7 +475,10 @@ bool CMainFrame::OnCommand(UINT id)
         OnEdit(id);
         return true;
     case ID_VIEW_TOOLBAR:
-        m_pToolBar->setVisible(m_commands[id]->isChecked());
+        m_pToolBars->SetVisible(CToolBarManager::kStandardId, !m_pToolBars->IsVisible(CToolBarManager::kStandardId));
+        return true;
+    case ID_VIEW_CUSTOMIZE:
+        OnCustomize();
         return true;
     case ID_VIEW_STATUS_BAR:
         statusBar()->setVisible(m_commands[id]->isChecked());
@@ -399,6 +490,9 @@ bool CMainFrame::OnCommand(UINT id)
         return true;
     case ID_FILE_PRINT:
         OnFilePrint();
+        return true;
+    case ID_FILE_SEND_MAIL:
+        OnFileSendMail();
         return true;
     case ID_WINDOW_MANAGER: {
         CWindowsDialog dialog(this);
@@ -698,6 +792,24 @@ void CMainFrame::UpdatePrintCommand()
 {
     CVellumView *view = ActiveView();
     m_commands[ID_FILE_PRINT]->setEnabled(view && view->HasPage());
+    UpdateSendCommand();
+}
+
+void CMainFrame::UpdateSendCommand()
+{
+    CChildFrame *frame = MDIGetActive();
+    CVellumView *view = frame ? frame->GetBrowserView() : nullptr;
+    const CVellumDoc *document = frame ? frame->GetDocument() : nullptr;
+    m_commands[ID_FILE_SEND_MAIL]->setEnabled(document && view && view->HasPage() && document->OnUpdateFileSendMail());
+}
+
+void CMainFrame::OnFileSendMail()
+{
+    CChildFrame *frame = MDIGetActive();
+    CVellumView *view = frame ? frame->GetBrowserView() : nullptr;
+    const CVellumDoc *document = frame ? frame->GetDocument() : nullptr;
+    if (document && view && !document->OnFileSendMail(view->GetLocationURL()))
+        MessageBoxW(GetSafeHwnd(), u"无法启动邮件程序。", u"Tessaly", MB_OK | MB_ICONERROR);
 }
 
 void CMainFrame::OnActiveFrameChanged(CChildFrame *frame)
@@ -840,6 +952,8 @@ void CMainFrame::closeEvent(QCloseEvent *event)
         return;
     }
     m_bClosing = true;
+    if (m_pToolBars)
+        m_pToolBars->Save();
     emit TabsClosing();
     UnregisterHotKey(GetSafeHwnd(), CBossKey::kHotKeyId);
     if (m_pTabs)

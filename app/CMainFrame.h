@@ -19,6 +19,8 @@
 class CChildFrame;
 class CContainers;
 class CDocumentTabs;
+class CRecentlyUsedMenus;
+class CToolBarManager;
 class CVellumDoc;
 class CVellumView;
 class QLabel;
@@ -36,12 +38,17 @@ public:
         ID_FILE_SAVE = 57603,
         ID_FILE_SAVE_AS = 57604,
         ID_FILE_PRINT = 57607,
+        ID_FILE_SEND_MAIL = 57612,
         ID_FILE_MRU_FILE1 = 57616,
         ID_EDIT_COPY = 57634,
         ID_EDIT_CUT = 57635,
         ID_EDIT_PASTE = 57637,
         ID_EDIT_UNDO = 57643,
         ID_WINDOW_MANAGER = 131,
+        ID_VIEW_CUSTOMIZE = 126,
+        IDS_TOOLBAR_STANDARD = 124,
+        IDS_TOOLBAR_CUSTOMIZE = 125,
+        IDS_WINDOWS_MANAGER = 132,
         ID_WINDOW_NEW = 57648,
         ID_WINDOW_SPLIT = 57653,
         ID_APP_ABOUT = 57664,
@@ -82,6 +89,8 @@ public:
     CChildFrame *MDIGetActive() const;
     CVellumView *ActiveView() const;
     CDocumentTabs *Tabs() const { return m_pTabs; }
+    CToolBarManager *ToolBars() const { return m_pToolBars; }
+    CRecentlyUsedMenus *RecentlyUsedMenus() const { return m_pRecentMenus; }
     HWND GetSafeHwnd() const;
 
     // Runs a command by its identifier; false when the frame has no such command.
@@ -128,6 +137,11 @@ public:
     void SetStatusText(const QString &text);
     QString StatusText() const;
 
+    // The toolbars' menu (also the one of the toolbars' area): one item per toolbar, then "自定义...".
+    QMenu *createPopupMenu() override;
+    // The commands of each menu, for the customise dialog.
+    std::vector<std::pair<QString, std::vector<UINT>>> MenuCommands() const;
+
 signals:
     // Closing: the tabs are still all there.
     void TabsClosing();
@@ -139,10 +153,12 @@ protected:
 
 private:
     QAction *AddCommand(UINT id, const QString &text, const QKeySequence &shortcut = {});
-    void BuildMenus();
+    bool BuildMenus();
+    void UpdateCommandStates();
     void BuildToolBar();
     void BuildStatusBar();
     void UpdateMenu();
+    void OnCustomize();
     void UpdateRecentFiles();
     void AddRecentFile(const wstring16 &path);
     void SaveRecentFiles() const;
@@ -151,6 +167,9 @@ private:
     // Prints the active tab's page through the system's print dialog.
     void OnFilePrint();
     void UpdatePrintCommand();
+    // Send needs the desktop's mail opener and a page whose address it hands on.
+    void UpdateSendCommand();
+    void OnFileSendMail();
     void OnEdit(UINT id);
     void OnNextPane(bool forward);
     void OnActiveFrameChanged(CChildFrame *frame);
@@ -173,11 +192,10 @@ private:
     static constexpr int kRestoreSettleMs = 1000;
     static constexpr int kLockLightsMs = 250;
     QPointer<CChildFrame> m_pTitleSource; // the tab whose title the frame's title shows
-    QToolBar *m_pToolBar = nullptr;
+    CToolBarManager *m_pToolBars = nullptr;
+    CRecentlyUsedMenus *m_pRecentMenus = nullptr;
     QLabel *m_pMessagePane = nullptr;
     QLabel *m_pIndicators[3] = {};
-    QMenu *m_pFileMenu128 = nullptr;
-    QMenu *m_pFileMenu130 = nullptr;
     QList<QMenu *> m_menus128;
     QList<QMenu *> m_menus130;
     std::map<UINT, QAction *> m_commands;

@@ -4,6 +4,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CAppIcon.h"
 #include "app/CChildFrame.h"
+#include "app/CContextMenuManager.h"
 #include "app/CDocumentTabs.h"
 #include "app/CMainFrame.h"
 #include "app/CTabStateKeeper.h"
@@ -11,6 +12,7 @@
 #include "app/CVellumView.h"
 #include "app/CommandLineOptions.h"
 #include "platform/FileSystem.h"
+#include "platform/Resource.h"
 #include "platform/Threading.h"
 #include "platform/UserInterface.h"
 #include "platform/WideString.h"
@@ -97,7 +99,8 @@ bool CVellumApp::InitInstance(const QStringList &arguments)
     QCoreApplication::setOrganizationName(QString::fromStdU16String(kRegistryKey));
     QCoreApplication::setApplicationName(QStringLiteral("Tessaly"));
     QApplication::setWindowIcon(AppIcon());
-    // Context-menu, keyboard and tooltip managers: Qt's own serve.
+    // Keyboard and tooltip managers: Qt's own serve.
+    PreLoadState();
 
     m_pMainWnd = new CMainFrame;
     if (!m_pMainWnd->LoadFrame()) {
@@ -197,6 +200,11 @@ bool CVellumApp::InitInstance(const QStringList &arguments)
                 MessageBoxW(owner, message.c_str(), u"Tessaly", MB_OK | MB_ICONWARNING);
         });
     return true;
+}
+
+void CVellumApp::PreLoadState()
+{
+    CContextMenuManager::Instance().AddMenu(Resource::String(IDS_EDIT_MENU), IDR_POPUP_EDIT);
 }
 
 void CVellumApp::ShowAboutBox()

@@ -32,6 +32,9 @@ class CVellumApp : public QObject {
 public:
     enum : UINT {
         IDR_CONFIG = 314,
+        IDR_POPUP_EDIT = 119,
+        IDS_EDIT_MENU = 306,
+        IDR_VellumTYPE = 130,
     };
     static constexpr char16_t kHomePageUrl[] = u"qrc:/home/index.html";
     // The key under which per-user settings are kept.
@@ -45,6 +48,8 @@ public:
     // a further one names a file to open. False: start-up failed, the program ends.
     bool InitInstance(const QStringList &arguments);
     void ShowAboutBox();
+    // Before any window state is restored: the edit menu (119) for context menus, named by string 306.
+    void PreLoadState();
     // The program's picture: windows, the task bar and the tray show it.
     static QIcon AppIcon();
 

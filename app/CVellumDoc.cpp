@@ -1,16 +1,27 @@
 #include "app/CVellumDoc.h"
 
 #include "app/CChildFrame.h"
+#include "platform/Resource.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 
 CVellumDoc::CVellumDoc(QObject *parent) : QObject(parent) { }
+
+wstring16 CVellumDoc::DocString(DocStringIndex index)
+{
+    // Window title, document name, new-file name, filter, extension, type identifier, type name.
+    const QStringList fields = QString::fromStdU16String(Resource::String(IDR_VellumTYPE)).split(QLatin1Char('\n'));
+    return fields.value(index).toStdU16String();
+}
 
 bool CVellumDoc::OnNewDocument()
 {
     m_strPathName.clear();
-    SetTitle(u"Tessaly");
+    const wstring16 name = DocString(docName);
+    SetTitle(name.empty() ? u"Tessaly" : name);
     return true;
 }
 
@@ -78,4 +89,19 @@ wstring16 CVellumDoc::FrameTitle(const CChildFrame *frame) const
         return m_strTitle;
     const qsizetype index = frames.indexOf(const_cast<CChildFrame *>(frame));
     return m_strTitle + u":" + QString::number(index + 1).toStdU16String();
+}
+
+QString CVellumDoc::MailOpener() { return QStandardPaths::findExecutable(QStringLiteral("xdg-email")); }
+
+bool CVellumDoc::OnUpdateFileSendMail() const { return !MailOpener().isEmpty(); }
+
+bool CVellumDoc::OnFileSendMail(const wstring16 &address) const
+{
+    const QString opener = MailOpener();
+    if (opener.isEmpty() || address.empty())
+        return false;
+    // Each argument as it is: a page address may hold anything a shell would read.
+    return QProcess::startDetached(opener,
+        {QStringLiteral("--utf8"), QStringLiteral("--subject"), QString::fromStdU16String(m_strTitle),
+            QStringLiteral("--body"), QString::fromStdU16String(address)});
 }

@@ -1,15 +1,18 @@
 #include "app/CVellumView.h"
 
 #include "app/CChildFrame.h"
+#include "app/CContextMenuManager.h"
 #include "app/CMainFrame.h"
 #include "app/CPageInput.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumPage.h"
+#include "platform/Resource.h"
 #include "platform/WideString.h"
 #include "platform/Window.h"
 #include "platform/qt/WindowBinding.h"
 #include "tools/CreateMouseEventCode.h"
 
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -17,6 +20,7 @@
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QTimer>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEngineScript>
 
 #include <csignal>
@@ -486,4 +490,54 @@ void CVellumView::OnRendererEnded()
     m_recoveryTimes.push_back(nowMs);
     ++m_nRecoveries;
     QTimer::singleShot(0, this, [this] { m_pPage->triggerAction(QWebEnginePage::Reload); });
+}
+
+bool CVellumView::CanEdit(UINT id) const
+{
+    const QWebEngineContextMenuRequest *request = lastContextMenuRequest();
+    if (!request)
+        return false;
+    const auto flags = request->editFlags();
+    switch (id) {
+    case CMainFrame::ID_EDIT_CUT:
+        return flags.testFlag(QWebEngineContextMenuRequest::CanCut);
+    case CMainFrame::ID_EDIT_COPY:
+        return flags.testFlag(QWebEngineContextMenuRequest::CanCopy);
+    case CMainFrame::ID_EDIT_PASTE:
+        return flags.testFlag(QWebEngineContextMenuRequest::CanPaste);
+    default:
+        return false;
+    }
+}
+
+void CVellumView::OnEditCommand(UINT id)
+{
+    switch (id) {
+    case CMainFrame::ID_EDIT_CUT:
+        page()->triggerAction(QWebEnginePage::Cut);
+        break;
+    case CMainFrame::ID_EDIT_COPY:
+        page()->triggerAction(QWebEnginePage::Copy);
+        break;
+    case CMainFrame::ID_EDIT_PASTE:
+        page()->triggerAction(QWebEnginePage::Paste);
+        break;
+    default:
+        break;
+    }
+}
+
+void CVellumView::contextMenuEvent(QContextMenuEvent *event)
+{
+    const QWebEngineContextMenuRequest *request = lastContextMenuRequest();
+    const wstring16 name = Resource::String(CVellumApp::IDS_EDIT_MENU);
+    const CContextMenuManager &menus = CContextMenuManager::Instance();
+    if (!request || !menus.HasMenu(name) || (!request->isContentEditable() && request->selectedText().isEmpty())) {
+        QWebEngineView::contextMenuEvent(event);
+        return;
+    }
+    QPointer<CVellumView> self(this);
+    const UINT chosen = menus.ShowPopupMenu(name, event->globalPos(), this, [this](UINT id) { return CanEdit(id); });
+    if (self && chosen)
+        OnEditCommand(chosen);
 }

@@ -83,12 +83,19 @@ public:
     // Prints the loaded page on printer, which must live until done(ok) is called.
     void PrintPage(QPrinter *printer, std::function<void(bool)> done);
 
+    // The edit menu's (119) commands over the last spot the user asked a
+    // context menu for: Cut, Copy and Paste as the page allows them there.
+    bool CanEdit(UINT id) const;
+    void OnEditCommand(UINT id);
+
 signals:
     void PageLoaded(bool ok);
     void StatusText(const QString &text);
 
 protected:
     QWebEngineView *createWindow(QWebEnginePage::WebWindowType type) override;
+    // Over a text field or a selection, the program's edit menu; elsewhere the page's own.
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     struct ScriptCall;

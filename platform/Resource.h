@@ -17,6 +17,12 @@ HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 LPVOID LockResource(HGLOBAL data);
 DWORD SizeofResource(HMODULE module, HRSRC resource);
 
+// The string with the identifier from the string table (res/strings.txt),
+// copied into buffer (cut to max - 1 units and terminated); its length, 0 when
+// there is no such string. With max 0, *buffer receives a pointer to the
+// read-only text instead, which is not terminated.
+int LoadStringW(HMODULE module, UINT id, LPWSTR buffer, int max);
+
 // One embedded file; the build generates the table from res/resources.txt.
 struct EmbeddedResource {
     unsigned id; // numeric identifier, 0 when the resource has a name
@@ -30,4 +36,6 @@ struct EmbeddedResource {
 namespace Resource {
 // Every embedded resource, in manifest order.
 const EmbeddedResource *Table(std::size_t *count);
+// The string table's text of id; empty when there is none.
+wstring16 String(UINT id);
 } // namespace Resource

@@ -65,9 +65,11 @@ bool ReadItems(const QJsonValue &value, int depth, std::vector<MenuTemplate::Ite
     return true;
 }
 
-void AddItems(QMenu *menu, const std::vector<MenuTemplate::Item> &items)
+void AddItems(QMenu *menu, const std::vector<MenuTemplate::Item> &items, const MenuTemplate::ItemHandler &handler = {})
 {
     for (const MenuTemplate::Item &item : items) {
+        if (handler && !item.separator && handler(menu, item))
+            continue;
         if (item.separator) {
             menu->addSeparator();
             continue;
@@ -75,7 +77,7 @@ void AddItems(QMenu *menu, const std::vector<MenuTemplate::Item> &items)
         if (!item.items.empty()) {
             QMenu *sub = menu->addMenu(ToQString(item.text));
             sub->setEnabled(!item.disabled);
-            AddItems(sub, item.items);
+            AddItems(sub, item.items, handler);
             continue;
         }
         QAction *action = menu->addAction(ToQString(item.text));
@@ -137,13 +139,13 @@ std::optional<MenuTemplate> MenuTemplate::Load(int templateId, QString *error)
     return menu;
 }
 
-QMenu *MenuTemplate::CreatePopup(int index, QWidget *parent) const
+QMenu *MenuTemplate::CreatePopup(int index, QWidget *parent, const ItemHandler &handler) const
 {
     if (index < 0 || static_cast<std::size_t>(index) >= items.size())
         return nullptr;
     const Item &popup = items[static_cast<std::size_t>(index)];
     auto *menu = new QMenu(ToQString(popup.text), parent);
-    AddItems(menu, popup.items);
+    AddItems(menu, popup.items, handler);
     return menu;
 }
 

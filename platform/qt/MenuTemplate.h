@@ -15,6 +15,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -40,8 +41,14 @@ public:
     static std::optional<MenuTemplate> Parse(const QByteArray &json, QString *error = nullptr);
     static std::optional<MenuTemplate> Load(int templateId, QString *error = nullptr);
 
+    // Lets the owner put its own actions for an item (a command it already has,
+    // a list standing for a placeholder): it adds them to menu and returns true,
+    // or returns false to have the item built as the template says. Asked for
+    // nested popups too.
+    using ItemHandler = std::function<bool(QMenu *menu, const Item &item)>;
+
     // The index-th top-level popup as a menu (null when there is none).
-    QMenu *CreatePopup(int index, QWidget *parent = nullptr) const;
+    QMenu *CreatePopup(int index, QWidget *parent = nullptr, const ItemHandler &handler = {}) const;
     // Every top-level popup into a menu bar.
     void FillMenuBar(QMenuBar *bar) const;
 

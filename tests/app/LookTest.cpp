@@ -103,7 +103,7 @@ TEST(Look, InterfaceFontIsAnInstalledChineseFamilyAt12Pixels)
     EXPECT_TRUE(QFontDatabase::families().contains(font.family(), Qt::CaseInsensitive)) << font.family().toStdString();
     // The family draws Chinese text rather than boxes.
     EXPECT_TRUE(QFontDatabase::writingSystems(font.family()).contains(QFontDatabase::SimplifiedChinese));
-    EXPECT_TRUE(Look::InterfaceFont(true).bold());
+    EXPECT_TRUE(Look::InterfaceFont(Look::FontKind::Bold).bold());
 }
 
 } // namespace

@@ -2,15 +2,19 @@
 // notification service's test seam (offscreen has no tray); the boss key's real
 // key presses run in a child process on the X server (xvfb-run gives one).
 
+#include "app/CAboutDlg.h"
 #include "app/CApplicationLook.h"
 #include "app/CBossKey.h"
+#include "app/CContextMenuManager.h"
 #include "app/CDocumentTabs.h"
 #include "app/CHotKeyCtrl.h"
 #include "app/CSetHotKey.h"
+#include "app/CVellumApp.h"
 #include "app/CVellumDoc.h"
 #include "platform/FileSystem.h"
 #include "platform/Window.h"
 #include "platform/qt/DialogForm.h"
+#include "platform/qt/MenuTemplate.h"
 #include "platform/qt/QtTrayIcon.h"
 #include "tests/app/BrowserTest.h"
 #include "tests/common/TempDir.h"
@@ -19,6 +23,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -30,9 +35,12 @@
 #include <QStyle>
 #include <QTest>
 #include <QToolBar>
+#include <QToolTip>
+#include <QWidgetAction>
 #include <QWindow>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -221,13 +229,21 @@ TEST_F(MainFrameTest, ToolbarButtonsShowPictures)
     ASSERT_NE(bar, nullptr);
     int buttons = 0;
     for (QAction *action : bar->actions()) {
-        if (action->isSeparator())
+        if (action->isSeparator() || qobject_cast<QWidgetAction *>(action)) // the customise button
             continue;
         ++buttons;
         EXPECT_FALSE(action->icon().isNull()) << action->text().toStdString();
         EXPECT_FALSE(action->icon().pixmap(16, 16).toImage().isNull()) << action->text().toStdString();
     }
     EXPECT_EQ(buttons, 7);
+    // Tips name the button in the bold interface font, in the tooltip font.
+    const QAction *newFile = bar->actions().first();
+    EXPECT_EQ(newFile->iconText(), QStringLiteral("新建"));
+    EXPECT_TRUE(newFile->toolTip().contains(QStringLiteral("font-weight:bold\">新建</span> (Ctrl+N)")))
+        << newFile->toolTip().toStdString();
+    EXPECT_TRUE(
+        newFile->toolTip().contains(CApplicationLook::InterfaceFont(CApplicationLook::FontKind::Bold).family()));
+    EXPECT_EQ(QToolTip::font(), CApplicationLook::InterfaceFont(CApplicationLook::FontKind::Tooltip));
 }
 
 TEST_F(MainFrameTest, TitleFollowsTheActiveTabsDocument)
@@ -278,6 +294,148 @@ TEST_F(MainFrameTest, BossKeyTogglesOnlyVisibilityAndItsPagesKeepRunning)
     EXPECT_GT(Js(view, QStringLiteral("ticks")).toInt(), 40);
     SendMessageW(m_frame->GetSafeHwnd(), WM_HOTKEY, CBossKey::kHotKeyId, 0);
     EXPECT_TRUE(IsWindowVisible(m_frame->GetSafeHwnd()));
+}
+
+// The desktop's mail opener is whatever "xdg-email" the PATH finds first.
+TEST_F(MainFrameTest, SendHandsThePageAddressToTheMailOpenerOnlyWhereThereIsOne)
+{
+    const QByteArray path = qgetenv("PATH");
+    TempDir bin;
+    const QString record = QString::fromStdString((bin.Path() / "args").string());
+    CVellumView *view = NewTab()->GetBrowserView();
+    QUrl page = Page(QStringLiteral("plain.html"));
+    page.setQuery(QStringLiteral("q=$(touch%20pwned)&x='\"; echo"));
+    ASSERT_TRUE(Load(view, page));
+    QMenu *file = TopMenu(QStringLiteral("文件(&F)"));
+    ASSERT_NE(file, nullptr);
+    QAction *send = Command(CVellumDoc::ID_FILE_SEND_MAIL);
+    ASSERT_NE(send, nullptr);
+    EXPECT_EQ(send->text(), QStringLiteral("发送(&D)..."));
+    EXPECT_TRUE(file->actions().contains(send));
+
+    qputenv("PATH", QByteArray(bin.Path().c_str()));
+    emit file->aboutToShow();
+    EXPECT_FALSE(send->isEnabled());
+    EXPECT_FALSE(m_frame->OnCommand(CVellumDoc::ID_FILE_SEND_MAIL));
+
+    {
+        std::ofstream script(bin.Path() / "xdg-email");
+        script << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << record.toStdString()
+               << ".part' && mv '" << record.toStdString() << ".part' '" << record.toStdString() << "'\n";
+    }
+    std::filesystem::permissions(bin.Path() / "xdg-email", std::filesystem::perms::owner_all);
+    qputenv("PATH", QByteArray(bin.Path().c_str()) + ":" + path);
+    emit file->aboutToShow();
+    EXPECT_TRUE(send->isEnabled());
+    EXPECT_TRUE(m_frame->OnCommand(CVellumDoc::ID_FILE_SEND_MAIL));
+    qputenv("PATH", path);
+    ASSERT_TRUE(WaitFor([&] { return QFile::exists(record); }, 10000));
+    QFile args(record);
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(args.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(lines,
+        (QStringList {QStringLiteral("--utf8"), QStringLiteral("--subject"), QStringLiteral("Tessaly"),
+            QStringLiteral("--body"), QString::fromStdU16String(view->GetLocationURL())}));
+    EXPECT_TRUE(lines.value(4).contains(QStringLiteral("$(touch"))) << lines.value(4).toStdString();
+    EXPECT_FALSE(std::filesystem::exists("pwned"));
+    EXPECT_TRUE(m_messages.empty());
+}
+
+// What the menu bar shows, item by item: the text of each popup and each
+// command, separators as "-"; the recent files' place as the template has it.
+QStringList Describe(const QList<QAction *> &actions)
+{
+    QStringList out;
+    for (QAction *a : actions) {
+        if (a->isSeparator())
+            out.append(QStringLiteral("-"));
+        else if (a->menu())
+            out.append(a->text() + QStringLiteral(" {") + Describe(a->menu()->actions()).join(QLatin1Char('|')) +
+                QStringLiteral("}"));
+        else if (a->data().toUInt() >= CMainFrame::ID_FILE_MRU_FILE1 &&
+            a->data().toUInt() < CMainFrame::ID_FILE_MRU_FILE1 + 4)
+            continue;
+        else
+            out.append(QStringLiteral("%1 %2").arg(a->data().toUInt()).arg(a->text()));
+    }
+    return out;
+}
+
+QStringList Describe(const std::vector<MenuTemplate::Item> &items)
+{
+    QStringList out;
+    for (const MenuTemplate::Item &item : items) {
+        const QString text = QString::fromStdU16String(item.text);
+        if (item.separator)
+            out.append(QStringLiteral("-"));
+        else if (!item.items.empty() && item.items.front().id == CMainFrame::ID_VIEW_TOOLBAR)
+            out.append(text + QStringLiteral(" {}")); // filled when it opens
+        else if (!item.items.empty())
+            out.append(text + QStringLiteral(" {") + Describe(item.items).join(QLatin1Char('|')) + QStringLiteral("}"));
+        else
+            out.append(QStringLiteral("%1 %2").arg(item.id == CMainFrame::ID_FILE_MRU_FILE1 ? 0 : item.id).arg(text));
+    }
+    return out;
+}
+
+TEST_F(MainFrameTest, MenusAreTheTemplatesOfTheResources)
+{
+    for (UINT id : {CMainFrame::IDR_MAINFRAME, CMainFrame::IDR_VellumTYPE}) {
+        if (id == CMainFrame::IDR_VellumTYPE) {
+            ASSERT_NE(NewTab(), nullptr);
+        }
+        ASSERT_EQ(m_frame->CurrentMenuId(), id);
+        const std::optional<MenuTemplate> menu = MenuTemplate::Load(static_cast<int>(id));
+        ASSERT_TRUE(menu.has_value());
+        EXPECT_EQ(Describe(m_frame->menuBar()->actions()), Describe(menu->items)) << id;
+    }
+    // Texts that are no menu's come from the string table.
+    EXPECT_EQ(Command(CMainFrame::ID_VIEW_CUSTOMIZE)->text(), QStringLiteral("自定义..."));
+    EXPECT_EQ(Command(CMainFrame::ID_WINDOW_MANAGER)->text(), QStringLiteral("窗口(&W)..."));
+}
+
+TEST_F(MainFrameTest, AboutBoxIsDialog100)
+{
+    CAboutDlg about(m_frame.get());
+    ASSERT_NE(about.Form(), nullptr);
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("关于 Tessaly"));
+    QStringList texts;
+    for (QLabel *label : about.findChildren<QLabel *>())
+        if (!label->text().isEmpty())
+            texts.append(label->text());
+        else
+            EXPECT_FALSE(label->pixmap().isNull()); // the program's icon
+    EXPECT_TRUE(texts.contains(QStringLiteral("Tessaly，1.0 版")));
+    EXPECT_EQ(texts.size(), 3);
+    auto *ok = qobject_cast<QAbstractButton *>(about.Form()->GetDlgItem(IDOK));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->text(), QStringLiteral("确定"));
+    about.show();
+    ok->click();
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+    EXPECT_FALSE(about.isVisible());
+}
+
+TEST_F(MainFrameTest, EditMenuIsMenu119UnderTheNameOfString306)
+{
+    CVellumApp app;
+    app.PreLoadState();
+    CContextMenuManager &menus = CContextMenuManager::Instance();
+    EXPECT_TRUE(menus.HasMenu(u"编辑"));
+    EXPECT_FALSE(menus.AddMenu(u"无", 9999));
+    std::unique_ptr<QMenu> popup(
+        menus.CreatePopupMenu(u"编辑", nullptr, [](UINT id) { return id == CMainFrame::ID_EDIT_COPY; }));
+    ASSERT_NE(popup, nullptr);
+    QStringList items;
+    for (QAction *a : popup->actions())
+        items.append(QStringLiteral("%1 %2 %3").arg(MenuTemplate::CommandOf(a)).arg(a->text()).arg(a->isEnabled()));
+    EXPECT_EQ(items,
+        (QStringList {QStringLiteral("57635 剪切(&T) 0"), QStringLiteral("57634 复制(&C) 1"),
+            QStringLiteral("57637 粘贴(&P) 0")}));
+    // Over a page nothing was asked for yet: nothing to edit.
+    CVellumView *view = NewView(QStringLiteral("input.html"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(view->CanEdit(CMainFrame::ID_EDIT_COPY));
 }
 
 TEST_F(MainFrameTest, FirstRunMakesTheIniFileWithExactBytes)

@@ -89,3 +89,27 @@ TEST(Resource, DefaultCatalogueIsUtf8WithMark)
             "window.location.reload();", "Url=\"qrc:/home/index.html\"", "id=\"Readme\"", "languang=\"javascript\""})
         EXPECT_NE(bytes.find(needle), std::string::npos) << needle;
 }
+
+TEST(Resource, StringTableHoldsTheProgramsStrings)
+{
+    EXPECT_EQ(Resource::String(100), u"OLE 初始化失败。请确保 OLE 库是正确的版本。");
+    EXPECT_EQ(Resource::String(104), u"Windows 套接字初始化失败。");
+    EXPECT_EQ(Resource::String(124), u"标准");
+    EXPECT_EQ(Resource::String(125), u"自定义...");
+    EXPECT_EQ(Resource::String(132), u"窗口(&W)...");
+    EXPECT_EQ(Resource::String(306), u"编辑");
+    // The document string's seven fields: both type fields say "Vellum.Document".
+    EXPECT_EQ(Resource::String(130), u"\nTessaly\nTessaly\n\n\nVellum.Document\nVellum.Document");
+    EXPECT_EQ(Resource::String(101), u"");
+
+    WCHAR buffer[8];
+    EXPECT_EQ(LoadStringW(nullptr, 104, buffer, 8), 7);
+    EXPECT_EQ(std::u16string(buffer), u"Windows");
+    EXPECT_EQ(LoadStringW(nullptr, 124, buffer, 8), 2);
+    EXPECT_EQ(std::u16string(buffer), u"标准");
+    EXPECT_EQ(LoadStringW(nullptr, 9999, buffer, 8), 0);
+    EXPECT_EQ(buffer[0], 0);
+    LPCWSTR direct = nullptr;
+    EXPECT_EQ(LoadStringW(nullptr, 306, reinterpret_cast<LPWSTR>(&direct), 0), 2);
+    EXPECT_EQ(std::u16string(direct, 2), u"编辑");
+}
