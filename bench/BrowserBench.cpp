@@ -8,6 +8,7 @@
 #include "app/CMainFrame.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumView.h"
+#include "bench/BenchApplication.h"
 #include "bench/EventLoopWait.h"
 #include "platform/FileSystem.h"
 #include "platform/Window.h"
@@ -58,42 +59,6 @@ double Percentile(std::vector<double> values, double p)
     std::sort(values.begin(), values.end());
     const size_t index = std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size())));
     return values[index];
-}
-
-// Proportional set size of this process and all its descendants, in MB.
-double TreePssMb()
-{
-    std::map<int, int> parents;
-    for (const auto &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool ok = false;
-        const int pid = entry.toInt(&ok);
-        if (!ok)
-            continue;
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-        const auto close = text.rfind(')');
-        if (close == std::string::npos)
-            continue;
-        std::istringstream fields(text.substr(close + 2));
-        std::string state;
-        int parent = 0;
-        fields >> state >> parent;
-        parents[pid] = parent;
-    }
-    std::vector<int> tree {static_cast<int>(getpid())};
-    for (size_t i = 0; i < tree.size(); ++i)
-        for (const auto &[pid, parent] : parents)
-            if (parent == tree[i])
-                tree.push_back(pid);
-    double kb = 0;
-    for (int pid : tree) {
-        std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
-        std::string line;
-        while (std::getline(rollup, line))
-            if (line.rfind("Pss:", 0) == 0)
-                kb += std::stod(line.substr(4));
-    }
-    return kb / 1024.0;
 }
 
 void Wait(int milliseconds)
