@@ -177,7 +177,7 @@ void QtPlatform::Pump()
     // loop, a repaint included; the slice stays short so the UI never stalls.
     using Clock = std::chrono::steady_clock;
     constexpr auto kLinger = std::chrono::microseconds(150);
-    constexpr auto kSlice = std::chrono::milliseconds(4);
+    constexpr auto kSlice = std::chrono::milliseconds(1);
     const auto sliceEnd = Clock::now() + kSlice;
     auto lingerEnd = Clock::now() + kLinger;
     bool workLeft = false;
