@@ -4,6 +4,7 @@
 #include "platform/Threading.h"
 
 #include <algorithm>
+#include <utility>
 
 // Defined with the registry: forgets the windows of a queue whose thread ends.
 void ReleaseWindowsOwnedBy(MessageQueue &queue);
@@ -294,9 +295,16 @@ int MessageQueue::RunDueTimers(Clock::time_point until)
 
 int MessageQueue::Pump(Clock::time_point until)
 {
-    int n = PumpSends(until);
-    if (n > 0 && Clock::now() >= until)
-        return n;
+    int n = 0;
+    // A call cut short by its sends lets the next one begin with the posts and
+    // timers behind them, so a flood of sends never starves them.
+    if (!std::exchange(m_sendsCutShort, false)) {
+        n = PumpSends(until);
+        if (n > 0 && Clock::now() >= until) {
+            m_sendsCutShort = true;
+            return n;
+        }
+    }
     std::size_t budget = 0;
     {
         std::lock_guard lock(m_mutex);
@@ -317,7 +325,7 @@ int MessageQueue::Pump(Clock::time_point until)
         ++n;
         n += PumpSends(until);
         if (Clock::now() >= until)
-            return n;
+            break;
     }
     n += RunDueTimers(until);
     return n;

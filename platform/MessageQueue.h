@@ -112,6 +112,7 @@ private:
     UINT_PTR m_nextThreadTimerId = 0x7000;
     std::uint64_t m_generation = 0; // bumped by every change a waiting pump must see
     bool m_closed = false;
+    bool m_sendsCutShort = false; // owner thread only
     std::shared_ptr<std::function<void()>> m_waker;
     std::function<void(DWORD)> m_loop;
 };

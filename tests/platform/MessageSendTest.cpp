@@ -385,6 +385,48 @@ TEST(MessagePost, APumpPastItsTimeLeavesTheRestInOrder)
     DestroyWindow(window);
 }
 
+// Senders that are answered and send again keep the send queue full; a pump
+// bounded in time must still reach the posts and timers behind them.
+TEST(MessageSend, BusySendersDoNotStarveABoundedPumpsPostsAndTimers)
+{
+    std::atomic<bool> posted {false};
+    std::atomic<bool> ticked {false};
+    HWND window = CreateWindowEntry(u"Owner", nullptr, [&](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+        if (message == kAsk)
+            std::this_thread::sleep_for(1ms);
+        else if (message == kAsk + 1)
+            posted = true;
+        else if (message == WM_TIMER)
+            ticked = true;
+        return 1;
+    });
+    std::atomic<bool> stop {false};
+    std::atomic<int> finished {0};
+    std::vector<std::thread> senders;
+    for (int i = 0; i < 2; ++i)
+        senders.emplace_back([&] {
+            while (!stop.load())
+                SendMessageW(window, kAsk, 0, 0);
+            ++finished;
+        });
+    EXPECT_TRUE(WaitFor([&] {
+        bool left = false;
+        return WindowBackend::PumpMessagesBefore(std::chrono::steady_clock::now(), left) > 0;
+    }));
+    PostMessageW(window, kAsk + 1, 0, 0);
+    SetTimer(window, 7, 10, nullptr);
+    std::this_thread::sleep_for(20ms);
+    for (int i = 0; i < 5 && !(posted && ticked); ++i) {
+        bool left = false;
+        WindowBackend::PumpMessagesBefore(std::chrono::steady_clock::now(), left);
+    }
+    stop = true;
+    DestroyWindow(window);
+    JoinAll(senders, finished);
+    EXPECT_TRUE(posted.load());
+    EXPECT_TRUE(ticked.load());
+}
+
 std::atomic<int> g_procTicks {0};
 void CountingProc(HWND, UINT message, UINT_PTR id, DWORD)
 {
