@@ -327,8 +327,33 @@ TEST(MessagePost, AHandlerThatPostsAgainDoesNotHoldThePump)
     DestroyWindow(window);
 }
 
-// Two senders that send again as soon as they are answered always have one send
-// queued; a pump that ran until none was left would never come back to its loop.
+// Two senders that send again as soon as they are answered: one send is always queued.
+class BusySenders {
+public:
+    explicit BusySenders(HWND window)
+    {
+        for (int i = 0; i < 2; ++i)
+            m_threads.emplace_back([this, window] {
+                while (!m_stop.load())
+                    SendMessageW(window, kAsk, 0, 0);
+                ++m_finished;
+            });
+    }
+    // The window's destruction answers the sends still waiting.
+    void StopAndDestroy(HWND window)
+    {
+        m_stop = true;
+        DestroyWindow(window);
+        JoinAll(m_threads, m_finished);
+    }
+
+private:
+    std::atomic<bool> m_stop {false};
+    std::atomic<int> m_finished {0};
+    std::vector<std::thread> m_threads;
+};
+
+// A pump that ran until no send was left would never come back to its loop.
 TEST(MessageSend, BusySendersDoNotHoldThePump)
 {
     HWND window = CreateWindowEntry(u"Owner", nullptr, [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
@@ -336,22 +361,12 @@ TEST(MessageSend, BusySendersDoNotHoldThePump)
             std::this_thread::sleep_for(1ms);
         return 1;
     });
-    std::atomic<bool> stop {false};
-    std::atomic<int> finished {0};
-    std::vector<std::thread> senders;
-    for (int i = 0; i < 2; ++i)
-        senders.emplace_back([&] {
-            while (!stop.load())
-                SendMessageW(window, kAsk, 0, 0);
-            ++finished;
-        });
+    BusySenders senders(window);
     EXPECT_TRUE(WaitFor([&] { return PumpMessages() > 0; }));
     const auto start = std::chrono::steady_clock::now();
     const int handled = PumpMessages();
     const auto took = std::chrono::steady_clock::now() - start;
-    stop = true;
-    DestroyWindow(window);
-    JoinAll(senders, finished);
+    senders.StopAndDestroy(window);
     EXPECT_LE(handled, 2);
     EXPECT_LT(took, 200ms);
 }
@@ -400,15 +415,7 @@ TEST(MessageSend, BusySendersDoNotStarveABoundedPumpsPostsAndTimers)
             ticked = true;
         return 1;
     });
-    std::atomic<bool> stop {false};
-    std::atomic<int> finished {0};
-    std::vector<std::thread> senders;
-    for (int i = 0; i < 2; ++i)
-        senders.emplace_back([&] {
-            while (!stop.load())
-                SendMessageW(window, kAsk, 0, 0);
-            ++finished;
-        });
+    BusySenders senders(window);
     EXPECT_TRUE(WaitFor([&] {
         bool left = false;
         return WindowBackend::PumpMessagesBefore(std::chrono::steady_clock::now(), left) > 0;
@@ -420,9 +427,7 @@ TEST(MessageSend, BusySendersDoNotStarveABoundedPumpsPostsAndTimers)
         bool left = false;
         WindowBackend::PumpMessagesBefore(std::chrono::steady_clock::now(), left);
     }
-    stop = true;
-    DestroyWindow(window);
-    JoinAll(senders, finished);
+    senders.StopAndDestroy(window);
     EXPECT_TRUE(posted.load());
     EXPECT_TRUE(ticked.load());
 }
