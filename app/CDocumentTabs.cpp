@@ -70,8 +70,10 @@ void CDocumentTabs::AddFrame(CChildFrame *frame, bool activate)
     frame->show();
     if (activate || m_frames.size() == 1)
         m_pTabBar->setCurrentIndex(index);
-    else if (CChildFrame *active = ActiveFrame())
+    else if (CChildFrame *active = ActiveFrame()) {
         active->raise();
+        frame->setUpdatesEnabled(false);
+    }
     UpdateCloseButtons();
     emit CountChanged(Count());
 }
@@ -109,6 +111,10 @@ void CDocumentTabs::OnCurrentChanged(int index)
     if (index < 0 || index >= m_frames.size())
         return;
     m_frames[index]->raise();
+    // The tabs behind stay shown, so their pages keep running as in front, but
+    // they are covered: what changes in them is drawn when they come to front.
+    for (CChildFrame *frame : m_frames)
+        frame->setUpdatesEnabled(frame == m_frames[index]);
     UpdateCloseButtons();
     emit ActiveFrameChanged(m_frames[index]);
 }

@@ -351,7 +351,9 @@ int CReportCtrl::DeleteRowsNow(unsigned filter)
 {
     if (filter == 0)
         return 0;
-    const bool updates = updatesEnabled();
+    // Only a pause of its own is undone here: one of a parent (a tab in the
+    // background) must not stay on the list after the parent's has ended.
+    const bool paused = testAttribute(Qt::WA_ForceUpdatesDisabled);
     setUpdatesEnabled(false);
     int deleted = 0;
     if (filter & AnyRow) {
@@ -364,7 +366,8 @@ int CReportCtrl::DeleteRowsNow(unsigned filter)
                 ++row;
         }
     }
-    setUpdatesEnabled(updates);
+    if (!paused)
+        setUpdatesEnabled(true);
     return deleted;
 }
 

@@ -178,7 +178,8 @@ bool CResizableFormView::HorizontalScroll(HWND hwnd, int &limit, int &position)
 void CResizableFormView::ApplyPositions(const std::vector<WindowPosition> &batch)
 {
     // One batch, one repaint, as a deferred positioning does.
-    const bool updates = m_form->updatesEnabled();
+    // Only a pause of its own is undone: a parent's must end with the parent's.
+    const bool paused = m_form->testAttribute(Qt::WA_ForceUpdatesDisabled);
     m_form->setUpdatesEnabled(false);
     for (const WindowPosition &p : batch) {
         QWidget *widget = m_controls->WidgetOf(p.hwnd);
@@ -193,5 +194,6 @@ void CResizableFormView::ApplyPositions(const std::vector<WindowPosition> &batch
         if (p.flags & SWP_NOCOPYBITS)
             widget->update();
     }
-    m_form->setUpdatesEnabled(updates);
+    if (!paused)
+        m_form->setUpdatesEnabled(true);
 }

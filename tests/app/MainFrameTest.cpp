@@ -12,13 +12,16 @@
 #include "app/CVellumApp.h"
 #include "app/CVellumDoc.h"
 #include "platform/FileSystem.h"
+#include "platform/WideString.h"
 #include "platform/Window.h"
 #include "platform/qt/DialogForm.h"
 #include "platform/qt/MenuTemplate.h"
 #include "platform/qt/QtTrayIcon.h"
+#include "tasks/CLeftView.h"
 #include "tests/app/BrowserTest.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/XServerChild.h"
+#include "util/CReportCtrl.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -91,6 +94,21 @@ protected:
     TempDir m_dir;
     std::vector<std::pair<DWORD, NOTIFYICONDATAW>> m_notes;
     bool m_trayPresent = true;
+};
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
 };
 
 TEST_F(MainFrameTest, StoredLookIsAppliedAndEveryChangeIsSaved)
@@ -266,6 +284,40 @@ TEST_F(MainFrameTest, TitleFollowsTheActiveTabsDocument)
         << m_frame->windowTitle().toStdString();
     m_frame->CloseFrame(second);
     EXPECT_TRUE(WaitFor([&] { return m_frame->windowTitle() == QString::fromUtf16(u"Tessaly"); }, 3000));
+}
+
+// Every tab stays shown, stacked, so that its page runs as in front; the ones
+// behind cost no repaints, and come to front whole, a bulk delete made behind
+// included (it pauses the list's repaints itself).
+TEST_F(MainFrameTest, TabsBehindDoNotRepaintAndComeToFrontWhole)
+{
+    CChildFrame *first = NewTab();
+    CChildFrame *second = NewTab();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    m_frame->Tabs()->SetActiveFrame(first);
+    KorrinControlsEx::CReportCtrl &list = second->GetLeftView()->List();
+    PaintCounter behind(list.viewport());
+    PaintCounter front(first->GetLeftView()->List().viewport());
+    for (int i = 0; i < 30; ++i)
+        list.InsertRow(i, WideString::FromInt(i));
+    list.SetChecked(0, true);
+    EXPECT_EQ(list.DeleteRows(KorrinControlsEx::Checked), 1);
+    list.SetCellText(1, 0, u"changed");
+    // The front tab paints at least once, so the tab behind had its chances.
+    first->GetLeftView()->List().InsertRow(0, u"front");
+    EXPECT_TRUE(WaitFor([&] { return front.count > 0; }, 5000));
+    QTest::qWait(200);
+    EXPECT_EQ(behind.count, 0);
+    EXPECT_TRUE(second->isVisible());
+
+    m_frame->Tabs()->SetActiveFrame(second);
+    EXPECT_TRUE(WaitFor([&] { return behind.count > 0; }, 5000));
+    EXPECT_TRUE(list.updatesEnabled());
+    behind.count = 0;
+    list.SetCellText(2, 0, u"again");
+    EXPECT_TRUE(WaitFor([&] { return behind.count > 0; }, 5000));
+    EXPECT_FALSE(first->GetLeftView()->List().updatesEnabled());
 }
 
 TEST_F(MainFrameTest, WithoutATrayTheWindowMinimisesNormally)
