@@ -75,6 +75,17 @@ DWORD ParseTick(const wstring16 &text)
 
 int CellInt(const CReportCtrl &list, int row, int column) { return list.GetItemInt(row, column); }
 
+// A slice also ends when its time is up: rows that count down or run cost far
+// more than finished ones, and the list's thread is the UI thread.
+constexpr auto kSliceTime = std::chrono::microseconds(400);
+
+// Whether a slice begun at `first` should stop before `row`; the clock is read
+// every few rows only.
+bool SliceSpent(int first, int row, std::chrono::steady_clock::time_point deadline)
+{
+    return row > first && (row - first) % 8 == 0 && std::chrono::steady_clock::now() >= deadline;
+}
+
 std::atomic<int> g_nPanels {0};
 constexpr COLORREF kPausedTextColour = RGB(150, 150, 150);
 
@@ -659,7 +670,10 @@ int CLeftView::CountDownSlice(int first)
     const int count = list.GetItemCount();
     const int end = std::min(count, first + kSliceRows);
     const DWORD now = GetTickCount();
+    const auto deadline = std::chrono::steady_clock::now() + kSliceTime;
     for (int row = first; row < end; ++row) {
+        if (SliceSpent(first, row, deadline))
+            return row;
         // Most rows of a long list are done or due: one cell tells.
         const int seconds = CellInt(list, row, ColSeconds);
         if (seconds <= 0 || CellInt(list, row, ColStop) == 1)
@@ -704,9 +718,13 @@ int CLeftView::FindRunnableRows(int first, ExecuteMode mode, std::vector<int> &r
 {
     const int count = m_list->GetItemCount();
     const int end = std::min(count, first + kSliceRows);
-    for (int row = first; row < end; ++row)
+    const auto deadline = std::chrono::steady_clock::now() + kSliceTime;
+    for (int row = first; row < end; ++row) {
+        if (SliceSpent(first, row, deadline))
+            return row;
         if (IsRunnable(row, mode))
             rows.push_back(row);
+    }
     return end < count ? end : -1;
 }
 
