@@ -7,7 +7,11 @@
 // memory at the start and the end and what each tab after the first added.
 // Then every row is made finished and the panels stay started for
 // TESSALY_BENCH_IDLE_SECONDS (default 20): the processor time they take then,
-// against the same time stopped.
+// against the same time stopped. Beside the UI thread's gaps it prints the
+// processor time the UI thread spent in them (its own work, without the waits
+// for the machine to run it), and the gaps of a thread that does nothing but
+// sleep 5 ms at a time: how late this machine wakes a thread under the same
+// load, a floor under every gap of the UI thread.
 
 #include "app/CChildFrame.h"
 #include "app/CMainFrame.h"
@@ -29,9 +33,13 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <poll.h>
 #include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -39,6 +47,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using KorrinControlsEx::CReportCtrl;
@@ -96,6 +105,47 @@ double ProcessorPercent(int seconds)
     loop.exec();
     const double elapsed = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     return elapsed > 0 ? 100.0 * (ProcessorSeconds() - before) / elapsed : 0.0;
+}
+
+// Gaps between the wake-ups of a thread that sleeps 5 ms at a time, in ms.
+class SleeperGaps {
+public:
+    SleeperGaps()
+        : m_thread([this] {
+              using Clock = std::chrono::steady_clock;
+              auto last = Clock::now();
+              while (!m_stop.load()) {
+                  poll(nullptr, 0, 5);
+                  const auto now = Clock::now();
+                  m_gaps.push_back(std::chrono::duration<double, std::milli>(now - last).count());
+                  last = now;
+              }
+          })
+    {
+    }
+    std::vector<double> Stop()
+    {
+        m_stop = true;
+        m_thread.join();
+        return m_gaps;
+    }
+
+private:
+    std::atomic<bool> m_stop {false};
+    std::vector<double> m_gaps;
+    std::thread m_thread;
+};
+
+std::size_t CountOver(const std::vector<double> &values, double limit)
+{
+    return static_cast<std::size_t>(std::count_if(values.begin(), values.end(), [&](double v) { return v > limit; }));
+}
+
+double ThreadProcessorMs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
 void Write(const QString &path, const char *text) { std::ofstream(path.toStdString(), std::ios::binary) << text; }
@@ -192,14 +242,33 @@ int main(int argc, char **argv)
             memoryFirstTab = ResidentKb();
     }
 
-    // The UI thread's longest gap between ticks of a 5 ms timer.
+    // The UI thread's gaps between ticks of a 5 ms timer.
     qint64 lastTick = clock.elapsed();
     qint64 longestStall = 0;
+    qint64 lastTickNs = clock.nsecsElapsed();
+    std::vector<double> tickGaps;
+    // The processor time the UI thread spent between two ticks: the work in a
+    // gap, without the waits for the machine to wake or schedule it.
+    double lastTickCpu = ThreadProcessorMs();
+    double longestBusy = 0;
+    double longestGap = 0;
+    double longestGapBusy = 0;
     QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
     QObject::connect(&ticker, &QTimer::timeout, &frame, [&] {
         const qint64 now = clock.elapsed();
         longestStall = std::max(longestStall, now - lastTick);
         lastTick = now;
+        const qint64 nowNs = clock.nsecsElapsed();
+        tickGaps.push_back(static_cast<double>(nowNs - lastTickNs) / 1e6);
+        lastTickNs = nowNs;
+        const double cpu = ThreadProcessorMs();
+        longestBusy = std::max(longestBusy, cpu - lastTickCpu);
+        if (tickGaps.back() > longestGap) {
+            longestGap = tickGaps.back();
+            longestGapBusy = cpu - lastTickCpu;
+        }
+        lastTickCpu = cpu;
     });
 
     const long memoryTabs = ResidentKb();
@@ -207,7 +276,10 @@ int main(int argc, char **argv)
     for (CLeftView *panel : panels)
         panel->OnStartStop();
     lastTick = clock.elapsed();
+    lastTickNs = clock.nsecsElapsed();
+    lastTickCpu = ThreadProcessorMs();
     ticker.start(5);
+    SleeperGaps sleeper;
     // Growth is counted from the end of the first tenth of the run, once the
     // pages and the lists have reached their working size.
     const int warmUpMs = seconds * 100;
@@ -215,6 +287,7 @@ int main(int argc, char **argv)
     const long memoryWarm = ResidentKb();
     WaitFor([] { return false; }, seconds * 1000 - warmUpMs);
     ticker.stop();
+    const std::vector<double> sleeperGaps = sleeper.Stop();
     for (CLeftView *panel : panels)
         panel->OnStartStop();
     const long memoryEnd = ResidentKb();
@@ -243,6 +316,13 @@ int main(int argc, char **argv)
     std::printf("task_panel_script_handoff_ms_p50 %.2f\n", Percentile(handOff, 0.5));
     std::printf("task_panel_script_handoff_ms_p99 %.2f\n", Percentile(handOff, 0.99));
     std::printf("task_panel_ui_longest_stall_ms %lld\n", static_cast<long long>(longestStall));
+    std::printf("task_panel_ui_busy_between_ticks_ms_longest %.1f\n", longestBusy);
+    std::printf("task_panel_ui_longest_gap_busy_ms %.1f\n", longestGapBusy);
+    std::printf("task_panel_ui_gap_ms_p999 %.1f\n", Percentile(tickGaps, 0.999));
+    std::printf("task_panel_ui_gaps_over_16_ms %zu\n", CountOver(tickGaps, 16));
+    std::printf("task_panel_sleeper_gap_ms_longest %.1f\n", Percentile(sleeperGaps, 1));
+    std::printf("task_panel_sleeper_gap_ms_p999 %.1f\n", Percentile(sleeperGaps, 0.999));
+    std::printf("task_panel_sleeper_gaps_over_16_ms %zu\n", CountOver(sleeperGaps, 16));
     std::printf("task_panel_memory_kb_start %ld\n", memoryStart);
     std::printf("task_panel_memory_kb_end %ld\n", memoryEnd);
     std::printf(
