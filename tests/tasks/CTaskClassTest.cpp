@@ -188,7 +188,13 @@ TEST(CTaskClass, ARepeatingRecordIsDueIntervalSecondsAfterItsRunEnded)
         ends.push_back(SteadyClock::now());
     };
     ASSERT_TRUE(scheduler.AddTask(MakeRecord(-1, SystemTime::ClockSeconds(), window.Handle(), probe, work, true, 1)));
-    ASSERT_TRUE(WaitUntil([&] { return probe->runs.load() >= 2; }, 15s));
+    // The probe counts a run before its work has begun: wait for what the work wrote.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            std::lock_guard<std::mutex> g(m);
+            return starts.size() >= 2 && !ends.empty();
+        },
+        15s));
     scheduler.SetRepeat(-1, false);
     std::lock_guard<std::mutex> g(m);
     const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(starts[1] - starts[0]).count();
