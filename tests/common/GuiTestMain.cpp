@@ -48,13 +48,20 @@ extern "C" const char *__lsan_default_suppressions()
 #endif
 
 #if defined(__SANITIZE_THREAD__)
-// Qt and the browser engine are not built for ThreadSanitizer: their own locks
-// are invisible to it, so what they hand between threads looks like a race.
+// Qt, the browser engine and the system libraries under them are not built for
+// ThreadSanitizer: their own locks are invisible to it, so what they hand
+// between threads looks like a race. That includes the engine's threads calling
+// the string code our binaries carry, and descriptors its event loop still
+// watches when a number is reused.
 extern "C" const char *__tsan_default_suppressions()
 {
     return "called_from_lib:libQt6WebEngineCore.so\nrace:libQt6Core.so\nrace:libQt6Gui.so\nrace:libQt6Widgets.so\n"
-           "race:libglib-2.0.so\nrace:libfontconfig.so\nrace:libdbus-1.so\nthread:libQt6WebEngineCore.so\n";
+           "race:libglib-2.0.so\nrace:libfontconfig.so\nrace:libdbus-1.so\nthread:libQt6WebEngineCore.so\n"
+           "race:libQt6WebEngineCore.so\nrace:libevent-2.1.so\nrace:libudev.so\nrace:libxkbcommon.so\n"
+           "race:swrast_dri.so\n";
 }
+// The children on the X server start Qt's threads after a fork.
+extern "C" const char *__tsan_default_options() { return "die_after_fork=0"; }
 #endif
 
 int main(int argc, char **argv)
