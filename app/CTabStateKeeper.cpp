@@ -367,7 +367,7 @@ SessionState CTabStateKeeper::Assemble(bool cleanExit) const
         if (const Tab *t = Find(frame))
             tab.rows = t->rows;
         if (CVellumView *view = frame->GetBrowserView())
-            tab.url = view->url().toString().toStdU16String();
+            tab.url = view->Address().toString().toStdU16String();
         if (CLeftView *panel = frame->GetLeftView()) {
             tab.catalogue = panel->Catalogue().Path() == builtIn ? wstring16() : panel->Catalogue().Path();
             tab.started = panel->IsStarted();

@@ -201,9 +201,12 @@ void CVellumView::NavigateUrl(const wstring16 &url, bool openInNewWindow)
     CVellumView *view = openInNewWindow ? OpenNewWindow() : this;
     if (view) {
         view->ReportLoading(target);
+        view->m_requestedUrl = target;
         view->load(target);
     }
 }
+
+QUrl CVellumView::Address() const { return url().isEmpty() ? m_requestedUrl : url(); }
 
 void CVellumView::PrintPage(QPrinter *printer, std::function<void(bool)> done)
 {

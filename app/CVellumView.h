@@ -38,6 +38,8 @@ public:
     std::atomic<LONG> m_nScrollY {-1};
 
     void NavigateUrl(const wstring16 &url, bool openInNewWindow);
+    // The page's address; until the engine reports one, the address it was sent to.
+    QUrl Address() const;
     // Runs code in the page's global scope; true when it compiled and ran without
     // an uncaught exception. result receives the completion value as text.
     // Waits in a nested event loop: callers on a worker's behalf use StartScript.
@@ -119,6 +121,7 @@ private:
     CPageInput *m_pInput = nullptr;
     QPointer<CVellumDoc> m_pDocument;
     bool m_bPageLoaded = false;
+    QUrl m_requestedUrl;
     bool m_bKillRequested = false;
     quint64 m_nGeneration = 0;
     int m_nScriptTimeoutMs = kDefaultScriptTimeoutMs;

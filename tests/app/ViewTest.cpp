@@ -3,12 +3,14 @@
 #include "tests/app/BrowserTest.h"
 
 #include "app/CSplitTracker.h"
+#include "app/CTabStateKeeper.h"
 #include "app/CWindowsDialog.h"
 
 #include "app/CDocumentTabs.h"
 #include "app/CVellumApp.h"
 #include "app/CVellumDoc.h"
 #include "platform/UserInterface.h"
+#include "platform/WideString.h"
 #include "platform/Window.h"
 #include "tasks/CLeftView.h"
 #include "tests/common/TempDir.h"
@@ -372,4 +374,27 @@ TEST_F(ViewTest, PrintIsOfferedWithAPageAndPrintsIt)
     EXPECT_GT(bytes.size(), 1000);
     Pause(200);
     EXPECT_EQ(finished, 1);
+}
+
+// A tab sent to an address that has not answered yet (a slow or unreachable
+// site after a restart) is saved with that address, not with none.
+TEST_F(ViewTest, ATabIsSavedWithTheAddressItWasSentToBeforeThePageAnswers)
+{
+    CChildFrame *tab = NewTab();
+    ASSERT_NE(tab, nullptr);
+    // Not routed anywhere: no answer comes during the test.
+    const wstring16 address = u"http://10.255.255.1/slow";
+    tab->GetBrowserView()->NavigateUrl(address, false);
+    TempDir dir;
+    const wstring16 statePath = WideString::FromUtf8((dir / "tabs.state").string());
+    {
+        CTabStateKeeper keeper(m_frame.get(), statePath);
+        keeper.Watch();
+        keeper.SaveAtExit();
+    }
+    CTabStateKeeper keeper(m_frame.get(), statePath);
+    SessionState state;
+    ASSERT_TRUE(keeper.ReadLast(&state, nullptr, nullptr));
+    ASSERT_FALSE(state.tabs.empty());
+    EXPECT_EQ(state.tabs.back().url, address);
 }
