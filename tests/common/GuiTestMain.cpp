@@ -58,7 +58,7 @@ extern "C" const char *__tsan_default_suppressions()
     return "called_from_lib:libQt6WebEngineCore.so\nrace:libQt6Core.so\nrace:libQt6Gui.so\nrace:libQt6Widgets.so\n"
            "race:libglib-2.0.so\nrace:libfontconfig.so\nrace:libdbus-1.so\nthread:libQt6WebEngineCore.so\n"
            "race:libQt6WebEngineCore.so\nrace:libevent-2.1.so\nrace:libudev.so\nrace:libxkbcommon.so\n"
-           "race:swrast_dri.so\n";
+           "race:swrast_dri.so\nrace:libxcb.so\nrace:libQt6DBus.so\n";
 }
 // The children on the X server start Qt's threads after a fork.
 extern "C" const char *__tsan_default_options() { return "die_after_fork=0"; }
